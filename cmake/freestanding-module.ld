@@ -1,0 +1,44 @@
+/* Linker script for the freestanding gauge module. The toolchain's default
+   script always writes an empty import directory (a terminating descriptor
+   with nothing before it); a module that imports nothing must have none.
+   There are no constructors, TLS or exception tables to place either. */
+OUTPUT_FORMAT(pei-i386)
+SECTIONS
+{
+  . = SIZEOF_HEADERS;
+  . = ALIGN(__section_alignment__);
+  .text __image_base__ + (__section_alignment__ < 0x1000 ? . : __section_alignment__) :
+  {
+    *(.text) *(SORT(.text$*)) *(.text.*)
+  }
+  .data BLOCK(__section_alignment__) :
+  {
+    *(.data) *(.data2) *(SORT(.data$*)) *(.data.*)
+  }
+  .rdata BLOCK(__section_alignment__) :
+  {
+    *(.rdata) *(SORT(.rdata$*)) *(.rdata.*)
+  }
+  .bss BLOCK(__section_alignment__) :
+  {
+    *(.bss) *(.bss.*) *(COMMON)
+  }
+  .edata BLOCK(__section_alignment__) :
+  {
+    *(.edata)
+  }
+  .rsrc BLOCK(__section_alignment__) : SUBALIGN(4)
+  {
+    KEEP (*(.rsrc))
+    KEEP (*(.rsrc$*))
+  }
+  .reloc BLOCK(__section_alignment__) :
+  {
+    *(.reloc)
+  }
+  /DISCARD/ :
+  {
+    *(.idata*) *(.CRT*) *(.tls*) *(.ctors*) *(.dtors*) *(.eh_frame*) *(.pdata*) *(.xdata*)
+    *(.debug*) *(.stab*) *(.comment) *(.note*)
+  }
+}

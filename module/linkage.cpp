@@ -1,0 +1,27 @@
+// The two records the module exports. The host writes its service table into
+// ImportTable and finds everything else through Linkage.
+#include "gauges/gauge_headers.h"
+#include "module/panel_services.h"
+
+void __stdcall module_init_deinit();
+
+extern "C" {
+
+GAUGESIMPORT ImportTable[2] = {
+    {.id = IMPORT_PANELS, .pointer = nullptr},
+    {.id = 0, .pointer = nullptr},
+};
+
+// Gauges in table order; panels select them by name.
+GAUGESLINKAGE<1> Linkage = {
+    .module_id = GAUGES_MODULE_ID,
+    .module_init = module_init_deinit,
+    .module_deinit = module_init_deinit,
+    .gauge_table =
+        {
+            &airspeed_gauge,
+            nullptr,
+        },
+};
+
+}
