@@ -12,8 +12,8 @@ GAUGESIMPORT ImportTable[2] = {
     {.id = 0, .pointer = nullptr},
 };
 
-// Gauges in table order; panels select them by name.
-GAUGESLINKAGE<1> Linkage = {
+// Gauges in table order, then null; panels select them by name.
+GAUGESLINKAGE<8> Linkage = {
     .module_id = GAUGES_MODULE_ID,
     .module_init = module_init_deinit,
     .module_deinit = module_init_deinit,
