@@ -36,9 +36,16 @@ SECTIONS
   {
     *(.reloc)
   }
+  /* Anything that would need start-up code or an import must not exist:
+     collect it and refuse to link if there is any. */
+  .forbidden BLOCK(__section_alignment__) (NOLOAD) :
+  {
+    *(.idata*) *(.CRT*) *(.tls*) *(.ctors*) *(.dtors*) *(.init_array*) *(.fini_array*)
+  }
+  ASSERT(SIZEOF(.forbidden) == 0,
+         "the module must have no static constructors, TLS or imports")
   /DISCARD/ :
   {
-    *(.idata*) *(.CRT*) *(.tls*) *(.ctors*) *(.dtors*) *(.eh_frame*) *(.pdata*) *(.xdata*)
-    *(.debug*) *(.stab*) *(.comment) *(.note*)
+    *(.eh_frame*) *(.pdata*) *(.xdata*) *(.debug*) *(.stab*) *(.comment) *(.note*)
   }
 }
