@@ -20,6 +20,13 @@ GAUGESLINKAGE<8> Linkage = {
     .gauge_table =
         {
             &airspeed_gauge,
+            &manifold_pressure_gauge,
+            &engine_tachometer_gauge,
+            &fuel_quantity_gauge,
+            &engine_instruments_gauge,
+            &radar_altimeter_gauge,
+            &labs_instrument_gauge,
+            &direction_finder_gauge,
             nullptr,
         },
 };
