@@ -24,6 +24,9 @@ GAUGESLINKAGE<8> Linkage = {
             &engine_tachometer_gauge,
             &fuel_quantity_gauge,
             &engine_instruments_gauge,
+            &radar_altimeter_gauge,
+            &labs_instrument_gauge,
+            &direction_finder_gauge,
             nullptr,
         },
 };
