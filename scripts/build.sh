@@ -1,5 +1,6 @@
 #!/bin/sh
-# Builds everything — the module, the tests and panelhost for 32-bit Windows —
+# Builds everything — the module, the tests and panelhost for 32-bit Windows,
+# and the native art generator —
 # installing whatever packages are missing first.
 set -eu
 cd "$(dirname "$0")/.."
@@ -7,4 +8,7 @@ cd "$(dirname "$0")/.."
 sh scripts/install-deps.sh
 cmake --preset windows-i686 >/dev/null
 cmake --build --preset windows-i686
+# The art generator runs on this machine: a native build of its own.
+cmake -S tools/artgen -B build-native -G Ninja >/dev/null
+cmake --build build-native
 echo "built $(pwd)/build/bin/Corvalenx.gau"

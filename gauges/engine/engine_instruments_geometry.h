@@ -11,11 +11,13 @@ inline constexpr PixelSize face{256, 256};
 // Temperature, degrees Celsius, over the top of the face.
 inline constexpr PixelPoint temperature_pivot{127, 127};
 inline constexpr PixelPoint temperature_pivot_in_picture{10, 10};
+inline constexpr PixelSize temperature_needle_picture{125, 21};  // tip in the last column
 inline constexpr ScalePoint temperature_calibration[] = {
     {{34, 62}, -50}, {{127, 13}, 50}, {{220, 62}, 150},
 };
 
 inline constexpr PixelPoint pressure_pivot_in_picture{17, 11};
+inline constexpr PixelSize pressure_needle_picture{75, 23};  // tip in the last column
 
 // Oil pressure, psi, up the left side.
 inline constexpr PixelPoint oil_pivot{107, 175};

@@ -8,6 +8,7 @@ namespace manifold_pressure_geometry {
 inline constexpr PixelSize face{278, 278};
 inline constexpr PixelPoint needle_pivot{139, 139};
 inline constexpr PixelPoint needle_pivot_in_picture{54, 8};
+inline constexpr PixelSize needle_picture{180, 17};  // tip in the last column
 
 // Inches of mercury; the scale runs clockwise across twelve o'clock (30).
 inline constexpr ScalePoint calibration[] = {

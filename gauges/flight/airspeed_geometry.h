@@ -8,6 +8,7 @@ namespace airspeed_geometry {
 inline constexpr PixelSize face{278, 278};
 inline constexpr PixelPoint needle_pivot{139, 139};
 inline constexpr PixelPoint needle_pivot_in_picture{54, 8};
+inline constexpr PixelSize needle_picture{180, 17};  // tip in the last column
 
 // Knots, clockwise from 0 at the top to 400 just left of it.
 inline constexpr ScalePoint calibration[] = {

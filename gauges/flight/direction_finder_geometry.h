@@ -14,6 +14,8 @@ inline constexpr PixelPoint hundreds_drum{100, 0};
 inline constexpr PixelPoint tens_drum{119, 0};
 inline constexpr PixelPoint ones_drum{138, 0};
 inline constexpr int drum_cell_pitch = 27;
+// The strip: eleven cells, 0 to 9 and 0 again, so a drum rolls on from 9 to 0.
+inline constexpr PixelSize drum_strip{18, 11 * drum_cell_pitch};
 
 // The deviation window is the dial disc: 170 x 170 from (44, 43).
 inline constexpr PixelPoint deviation_window{44, 43};

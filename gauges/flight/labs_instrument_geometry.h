@@ -7,6 +7,7 @@ namespace labs_instrument_geometry {
 
 inline constexpr PixelSize face{320, 320};
 inline constexpr PixelPoint pointer_pivot_in_picture{9, 9};
+inline constexpr PixelSize pointer_picture{204, 19};  // tip in the last column
 
 // Lateral pointer: pivoted low on the face, swinging across the top scale.
 inline constexpr PixelPoint lateral_pivot{156, 253};

@@ -8,6 +8,7 @@ namespace radar_altimeter_geometry {
 inline constexpr PixelSize face{278, 278};
 inline constexpr PixelPoint needle_pivot{139, 139};
 inline constexpr PixelPoint needle_pivot_in_picture{87, 11};
+inline constexpr PixelSize needle_picture{213, 23};  // tip in the last column
 
 // Feet above ground: every 30 degrees from 0 to 1000, then 60, 60 and 36.
 inline constexpr ScalePoint calibration[] = {
