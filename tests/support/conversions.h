@@ -10,6 +10,7 @@
 #include <cstring>
 #include <iomanip>
 #include <limits>
+#include <sstream>
 
 #include "module/records/element_records.h"
 
@@ -47,10 +48,11 @@ inline uint64_t bits_of(double d) {
 inline ::testing::AssertionResult same_double(double actual, double expected) {
     if (std::isnan(actual) && std::isnan(expected)) return ::testing::AssertionSuccess();
     if (bits_of(actual) == bits_of(expected)) return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << std::setprecision(17) << "got " << actual << " (0x"
-                                         << std::hex << bits_of(actual) << "), expected "
-                                         << std::dec << expected << " (0x" << std::hex
-                                         << bits_of(expected) << ")";
+    // AssertionResult streams each piece separately, so format in one go.
+    std::ostringstream text;
+    text << std::setprecision(17) << "got " << actual << " (0x" << std::hex << bits_of(actual)
+         << "), expected " << std::dec << expected << " (0x" << std::hex << bits_of(expected) << ")";
+    return ::testing::AssertionFailure() << text.str();
 }
 
 inline constexpr double not_a_number = std::numeric_limits<double>::quiet_NaN();
