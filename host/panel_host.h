@@ -1,0 +1,129 @@
+// The stand-in panel system: it owns a loaded gauge module, hands it the
+// service table, keeps the simulator variables, installs, updates and draws
+// gauges, applies failures and answers the mouse.
+#pragma once
+
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "host/gauge_model.h"
+#include "host/variables.h"
+
+namespace panelhost {
+
+// Service codes the host gives a gauge callback, before and after each of
+// the header's seven routines. Only pre-install is one gauges rely on.
+enum class Service : int32_t {
+    pre_query, post_query, pre_install, post_install, pre_initialize, post_initialize,
+    pre_update, post_update, pre_generate, post_generate, pre_draw, post_draw, pre_kill, post_kill,
+};
+static_assert(int32_t(Service::pre_install) == PANEL_SERVICE_PRE_INSTALL);
+
+// What an element shows now.
+struct ElementState {
+    bool shown = false;    // has shown a reading since install
+    bool settled = false;  // has had its first update (the rate limit applies after it)
+    double result = 0;     // a needle's routine result
+    double angle = 0;      // a needle's angle, degrees clockwise from three o'clock, not wrapped
+    double result_x = 0, result_y = 0;  // a moving image's axis results
+    double offset_x = 0, offset_y = 0;  // pixels of the image left/above the window
+    int icon_image = 0;
+};
+
+struct MouseHit {
+    const MouseArea* area = nullptr;  // innermost area under the point; null if none
+    std::vector<const MouseArea*> enclosing;  // its parents, innermost first
+};
+
+class Host {
+public:
+    // Loads the module, reads and checks every record, writes the service
+    // table into ImportTable and calls the module-init routine. Null, with
+    // errors in `report`, when the module cannot be used.
+    static std::unique_ptr<Host> open(const std::string& path, Report& report);
+    ~Host();  // kills installed gauges, calls module-deinit, unloads
+    Host(const Host&) = delete;
+    Host& operator=(const Host&) = delete;
+
+    GaugeModule& module() { return *module_; }
+    const std::vector<GaugeModel>& gauges() const { return gauges_; }
+    const GaugeModel* gauge(std::string_view name) const;
+
+    Variables variables;
+    std::set<uint32_t> failed_keys;  // failures in force (--fail)
+
+    // The header's routines, each between its pre and post gauge-callback
+    // codes, as the panel system runs a gauge.
+    void install(const GaugeModel& gauge);
+    void update(const GaugeModel& gauge);
+    Image draw(const GaugeModel& gauge);
+    void kill(const GaugeModel& gauge);
+    bool installed(const GaugeModel& gauge) const;
+
+    const ElementState& state(const GaugeModel& gauge, size_t element) const;
+    MouseHit mouse(const GaugeModel& gauge, int x, int y) const;
+
+    // The angle a calibrated needle shows for `value`, not wrapped: the
+    // first point's angle plus the clockwise sweep to the value.
+    static double calibrated_angle(const ElementModel& needle, double value);
+    // Pixels of travel for an axis result (held at the range's ends).
+    static double travel(double value, double min, double max, int image_extent, int window_extent);
+
+    // Conversion routine of one element, called the host's way (for bench).
+    double convert(const GaugeModel& gauge, size_t element);
+
+    // Called by the service table.
+    void service_install(ELEMENT_HEADER* root);
+    void service_initialize(ELEMENT_HEADER* root);
+    void service_update(ELEMENT_HEADER* root);
+    void service_plot(ELEMENT_HEADER* root);
+    void service_kill(ELEMENT_HEADER* root);
+    void service_initialize_var(MODULE_VAR* var);
+    void service_lookup_var(MODULE_VAR* var);
+    const GaugeModel* gauge_of_root(ELEMENT_HEADER* root, const char* service);
+
+    // Warnings found while running (for example a routine that forwards
+    // another gauge's tree); printed by the command line.
+    std::vector<std::string> warnings;
+
+    // The variable tokens each gauge has read, its own and auxiliary ones.
+    std::map<const GaugeModel*, std::set<uint32_t>> tokens_read;
+
+private:
+    Host() = default;
+    struct Instance {
+        bool installed = false;
+        std::vector<ElementState> elements;
+    };
+    void refresh(MODULE_VAR& var, bool zeroed);
+    void update_element(const GaugeModel& gauge, size_t index, bool initial);
+    void draw_element(const GaugeModel& gauge, size_t index, Image& canvas) const;
+    void gauge_routine(const GaugeModel& gauge, const void* routine, const char* name, Service pre,
+                       const uint32_t* args = nullptr, uint32_t count = 0);
+    void warn_once(const std::string& text);
+
+    std::unique_ptr<GaugeModule> module_;
+    std::vector<GaugeModel> gauges_;
+    std::map<const GaugeModel*, Instance> instances_;
+    std::map<ELEMENT_HEADER*, const GaugeModel*> roots_;
+    std::set<MODULE_VAR*> bound_variables_;
+    std::set<std::string> warned_;
+    Image* plot_target_ = nullptr;
+    const GaugeModel* expected_gauge_ = nullptr;
+    const GaugeModel* updating_gauge_ = nullptr;
+    ModuleRoutine deinit_ = nullptr;
+};
+
+// Calls into the module: the host calling convention checked, a crash or a
+// routine that never returns reported with `what` and the process ended.
+double call_module_double(const char* what, const void* routine, const uint32_t* args, uint32_t count);
+void call_module(const char* what, const void* routine, const uint32_t* args, uint32_t count);
+
+// Seconds a module routine may run before the host gives up on it.
+void set_module_call_timeout(double seconds);
+
+}  // namespace panelhost

@@ -1,0 +1,583 @@
+// panelhost: runs the gauges of a 2000-generation gauge module without the
+// simulator: checks the module, renders gauges to PNG, plays a flight from a
+// CSV time series, answers mouse questions and measures the conversions.
+#include <windows.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "host/panel_host.h"
+
+using namespace panelhost;
+
+namespace {
+
+enum Exit { ok = 0, usage_error = 1, module_error = 2 };
+
+const char* overview =
+    "usage: panelhost COMMAND [ARGS...]   (panelhost COMMAND --help for more)\n"
+    "\n"
+    "A headless panel host for 2000-generation gauge modules (.gau).\n"
+    "\n"
+    "commands:\n"
+    "  check  MODULE                       check every record; list what is there\n"
+    "  render MODULE GAUGE -o OUT.png      draw one gauge at the variables given\n"
+    "  sheet  MODULE -o SHEET.png          every gauge at three preview readings, labelled\n"
+    "  play   MODULE GAUGE --csv FILE -o DIR  one PNG frame per CSV row (and an animation)\n"
+    "  mouse  MODULE GAUGE X Y             the mouse area under a point of the face\n"
+    "  bench  MODULE                       time the conversion routines and full redraws\n"
+    "\n"
+    "exit status: 0 done; 1 bad command line or input; 2 the module failed its checks;\n"
+    "3 the module called a service this host does not provide or passed it a bad record;\n"
+    "4 the module crashed; 5 a module routine did not return; 6 a routine broke the\n"
+    "host calling convention.\n";
+
+const char* render_help =
+    "usage: panelhost render MODULE GAUGE [options] -o OUT.png\n"
+    "\n"
+    "Installs GAUGE, updates it with the variables given and draws it at its face's\n"
+    "size; pure-black pixels are see-through (transparent in the PNG).\n"
+    "\n"
+    "  --set TOKEN=VALUE  a simulator variable by token: 61=120 (a double), or for a\n"
+    "                     binary-coded-decimal variable the word: 16=0x0345\n"
+    "  --fail KEY         failure KEY in force: elements listing it freeze (keep what\n"
+    "                     they showed at rest) or read their variables as 0\n"
+    "  --ticks N          updates before drawing (default 1); needles with a rate\n"
+    "                     limit move at most that many degrees per update after the first\n"
+    "  --timeout SECONDS  how long a module routine may run (default 10)\n";
+
+const char* sheet_help =
+    "usage: panelhost sheet MODULE [-o SHEET.png] [--set TOKEN=VALUE]...\n"
+    "\n"
+    "Draws every gauge of the module at three representative readings, one row per\n"
+    "gauge, each labelled with the gauge's name and the variables it read. Variables\n"
+    "this host knows take preview values of their own; --set fixes a variable for\n"
+    "all three readings. Default output: preview-sheet.png.\n";
+
+const char* play_help =
+    "usage: panelhost play MODULE GAUGE --csv FILE -o DIR [--fail KEY[@ROW]]... [--fps N]\n"
+    "\n"
+    "FILE holds a header row of variable tokens (61,390,16) and one row per update\n"
+    "tick; an empty cell keeps the variable's value, a BCD cell is a word (0x0345).\n"
+    "Writes DIR/frame_00001.png... and, when ffmpeg or ImageMagick is on the PATH,\n"
+    "DIR/animation.gif at --fps frames a second (default 18). --fail KEY@ROW puts a\n"
+    "failure in force from that row on (default: from the first).\n";
+
+const char* check_help =
+    "usage: panelhost check MODULE\n"
+    "\n"
+    "Loads MODULE and checks every record before reading it: pointers inside the\n"
+    "module image, lists ended within bounds, no child cycles, sane counts, every\n"
+    "bitmap present and readable (a moving image's mask at bitmap + 1 too), needle\n"
+    "pivots inside their bitmaps, calibration tables in one clockwise turn. Lists the\n"
+    "gauges found; exit status 2 if anything is wrong.\n";
+
+const char* mouse_help =
+    "usage: panelhost mouse MODULE GAUGE X Y\n"
+    "\n"
+    "Prints the innermost mouse area of GAUGE under face pixel X, Y (nested areas\n"
+    "are placed relative to their parent's box), with its cursor, help identifier,\n"
+    "mouse flags and key event, and the parent areas around it.\n";
+
+const char* bench_help =
+    "usage: panelhost bench MODULE [--iterations N]\n"
+    "\n"
+    "Prints nanoseconds per conversion-routine call for every routine of every\n"
+    "gauge, and milliseconds per full update and draw of all gauges.\n";
+
+struct Options {
+    std::vector<std::string> positional;
+    std::vector<std::string> sets;
+    std::vector<std::string> fails;
+    std::string out, csv;
+    int ticks = 1;
+    int iterations = 0;
+    double fps = 18;
+    bool help = false;
+};
+
+bool parse(int argc, char** argv, Options& o, std::string& error) {
+    for (int i = 2; i < argc; ++i) {
+        std::string a = argv[i];
+        auto value = [&](std::string& into) {
+            if (i + 1 >= argc) {
+                error = a + " needs a value";
+                return false;
+            }
+            into = argv[++i];
+            return true;
+        };
+        std::string v;
+        if (a == "--help" || a == "-h") {
+            o.help = true;
+        } else if (a == "--set") {
+            if (!value(v)) return false;
+            o.sets.push_back(v);
+        } else if (a == "--fail") {
+            if (!value(v)) return false;
+            o.fails.push_back(v);
+        } else if (a == "-o" || a == "--output") {
+            if (!value(o.out)) return false;
+        } else if (a == "--csv") {
+            if (!value(o.csv)) return false;
+        } else if (a == "--ticks" || a == "--iterations" || a == "--fps" || a == "--timeout") {
+            if (!value(v)) return false;
+            char* end = nullptr;
+            double n = std::strtod(v.c_str(), &end);
+            if (end == v.c_str() || *end || !(n > 0) || n > 1e7) {
+                error = a + " takes a positive number, not \"" + v + "\"";
+                return false;
+            }
+            if (a == "--ticks") o.ticks = int(n);
+            if (a == "--iterations") o.iterations = int(n);
+            if (a == "--fps") o.fps = n;
+            if (a == "--timeout") set_module_call_timeout(n);
+        } else if (a.size() > 1 && a[0] == '-' && !std::isdigit(static_cast<unsigned char>(a[1]))) {
+            error = "unknown option " + a;
+            return false;
+        } else {
+            o.positional.push_back(a);
+        }
+    }
+    return true;
+}
+
+void print_findings(const Report& report) {
+    for (const Finding& f : report.findings) {
+        const char* level = f.level == Finding::Error ? "error: " : f.level == Finding::Warning ? "warning: " : "";
+        std::fprintf(f.level == Finding::Note ? stdout : stderr, "%s%s\n", level, f.text.c_str());
+    }
+}
+
+void print_warnings(Host& host) {
+    for (const std::string& w : host.warnings) std::fprintf(stderr, "warning: %s\n", w.c_str());
+    host.warnings.clear();
+}
+
+std::unique_ptr<Host> open_module(const std::string& path) {
+    Report report;
+    std::unique_ptr<Host> host = Host::open(path, report);
+    print_findings(report);
+    if (!host) std::fprintf(stderr, "%s: not usable (%zu error(s))\n", path.c_str(), report.count(Finding::Error));
+    return host;
+}
+
+const GaugeModel* find_gauge(Host& host, const std::string& name) {
+    if (const GaugeModel* g = host.gauge(name)) return g;
+    std::fprintf(stderr, "no gauge named \"%s\" in %s; it has:", name.c_str(), host.module().path().c_str());
+    for (const GaugeModel& g : host.gauges()) std::fprintf(stderr, " \"%s\"", g.name.c_str());
+    std::fprintf(stderr, "\n");
+    return nullptr;
+}
+
+struct FailureAt {
+    uint32_t key;
+    int from_tick;
+};
+
+bool parse_failures(const std::vector<std::string>& fails, std::vector<FailureAt>& out) {
+    for (const std::string& f : fails) {
+        char* end = nullptr;
+        unsigned long key = std::strtoul(f.c_str(), &end, 0);
+        long tick = 1;
+        if (*end == '@') tick = std::strtol(end + 1, &end, 10);
+        if (end == f.c_str() || *end || key == 0 || key > 0xFFFFFFFFul || tick < 1) {
+            std::fprintf(stderr, "--fail takes a failure key (and @ROW for play), not \"%s\"\n", f.c_str());
+            return false;
+        }
+        out.push_back({uint32_t(key), int(tick)});
+    }
+    return true;
+}
+
+bool apply_sets(Host& host, const std::vector<std::string>& sets) {
+    for (const std::string& s : sets) {
+        std::string error;
+        if (!host.variables.set(s, error)) {
+            std::fprintf(stderr, "--set: %s\n", error.c_str());
+            return false;
+        }
+    }
+    return true;
+}
+
+bool save(const Image& image, const std::string& path) {
+    std::string error;
+    if (write_png(image, path, error)) return true;
+    std::fprintf(stderr, "%s\n", error.c_str());
+    return false;
+}
+
+// ---------------------------------------------------------------------------
+
+int check(const Options& o) {
+    if (o.help || o.positional.size() != 1) {
+        std::fputs(check_help, o.help ? stdout : stderr);
+        return o.help ? ok : usage_error;
+    }
+    Report report;
+    std::unique_ptr<Host> host = Host::open(o.positional[0], report);
+    print_findings(report);
+    if (!host) {
+        std::printf("%s: FAILED, %zu error(s), %zu warning(s)\n", o.positional[0].c_str(),
+                    report.count(Finding::Error), report.count(Finding::Warning));
+        return module_error;
+    }
+    size_t elements = 0;
+    for (const GaugeModel& g : host->gauges()) {
+        int needles = 0, calibrated = 0, moving = 0, icons = 0, clickable = 0;
+        for (const ElementModel& e : g.elements) {
+            needles += e.kind == ELEMENT_TYPE_NEEDLE;
+            calibrated += !e.calibration.empty();
+            moving += e.kind == ELEMENT_TYPE_MOVING_IMAGE;
+            icons += e.kind == ELEMENT_TYPE_ICON;
+        }
+        for (const MouseArea& a : g.mouse_areas) clickable += a.record->event_id != 0;
+        elements += g.elements.size();
+        std::printf("%d \"%s\": face %d x %d, %zu elements (%d needles, %d calibrated; %d moving images; "
+                    "%d icons), %zu mouse areas (%d send key events)\n",
+                    g.table_index, g.name.c_str(), g.width, g.height, g.elements.size(), needles, calibrated,
+                    moving, icons, g.mouse_areas.size(), clickable);
+    }
+    std::printf("%s: OK, %zu gauges, %zu elements, %zu warning(s)\n", o.positional[0].c_str(),
+                host->gauges().size(), elements, report.count(Finding::Warning));
+    return ok;
+}
+
+int render(const Options& o) {
+    if (o.help || o.positional.size() != 2 || o.out.empty()) {
+        std::fputs(render_help, o.help ? stdout : stderr);
+        return o.help ? ok : usage_error;
+    }
+    std::vector<FailureAt> failures;
+    if (!parse_failures(o.fails, failures)) return usage_error;
+    std::unique_ptr<Host> host = open_module(o.positional[0]);
+    if (!host) return module_error;
+    const GaugeModel* gauge = find_gauge(*host, o.positional[1]);
+    if (!gauge || !apply_sets(*host, o.sets)) return usage_error;
+    for (const FailureAt& f : failures) host->failed_keys.insert(f.key);
+    host->install(*gauge);
+    for (int t = 0; t < o.ticks; ++t) host->update(*gauge);
+    Image image = host->draw(*gauge);
+    print_warnings(*host);
+    if (!save(image, o.out)) return usage_error;
+    std::printf("%s: \"%s\" %d x %d\n", o.out.c_str(), gauge->name.c_str(), image.width, image.height);
+    return ok;
+}
+
+std::string reading_text(const Host& host, uint32_t token) {
+    const VariableInfo* info = variable_info(token);
+    std::string value = host.variables.describe(token);
+    value = value.substr(value.find('=') + 1);
+    if (!info) return format("variable %u: %s", unsigned(token), value.c_str());
+    return format("%s %s %s", info->name, value.c_str(), info->unit);
+}
+
+int sheet(const Options& o) {
+    if (o.help || o.positional.size() != 1) {
+        std::fputs(sheet_help, o.help ? stdout : stderr);
+        return o.help ? ok : usage_error;
+    }
+    std::string out = o.out.empty() ? "preview-sheet.png" : o.out;
+    std::unique_ptr<Host> host = open_module(o.positional[0]);
+    if (!host) return module_error;
+    if (host->gauges().empty()) {
+        std::fprintf(stderr, "%s has no gauges to draw\n", o.positional[0].c_str());
+        return module_error;
+    }
+    constexpr int readings = 3, margin = 16, title_scale = 2, line = 12;
+    int cell_width = 0, face_height = 0;
+    for (const GaugeModel& g : host->gauges()) {
+        cell_width = std::max(cell_width, g.width);
+        face_height = std::max(face_height, g.height);
+    }
+    cell_width = std::max(cell_width, 220);
+    const int label_height = line * title_scale + 4 * line + 8;
+    const int row_height = label_height + face_height + margin;
+    Image page(margin + readings * (cell_width + margin), margin + int(host->gauges().size()) * row_height,
+               opaque(54, 58, 64));
+    const Rgba title_colour = opaque(250, 246, 232), text_colour = opaque(200, 204, 210);
+    int row = 0;
+    for (const GaugeModel& g : host->gauges()) {
+        for (int r = 0; r < readings; ++r) {
+            // Known variables at this reading's preview values, then --set.
+            for (uint32_t token = 1; token < 4096; ++token) {
+                const VariableInfo* info = variable_info(token);
+                if (!info) continue;
+                if (info->bcd) host->variables.set_word(token, uint32_t(info->preview[r]));
+                else host->variables.set_number(token, info->preview[r]);
+            }
+            if (!apply_sets(*host, o.sets)) return usage_error;
+            host->install(g);
+            host->update(g);
+            Image face = host->draw(g);
+            host->kill(g);
+            int x = margin + r * (cell_width + margin), y = margin + row * row_height;
+            draw_text(page, x, y, g.name, title_colour, title_scale);
+            int ly = y + line * title_scale + 2;
+            for (uint32_t token : host->tokens_read[&g]) {
+                if (ly > y + label_height - line) break;
+                draw_text(page, x, ly, reading_text(*host, token), text_colour);
+                ly += line;
+            }
+            blit(page, face, x + (cell_width - face.width) / 2, y + label_height);
+        }
+        ++row;
+    }
+    print_warnings(*host);
+    if (!save(page, out)) return usage_error;
+    std::printf("%s: %zu gauges at %d readings, %d x %d\n", out.c_str(), host->gauges().size(), readings,
+                page.width, page.height);
+    return ok;
+}
+
+std::vector<std::string> split_csv_line(const std::string& text) {
+    std::vector<std::string> cells;
+    std::string cell;
+    std::istringstream in(text);
+    while (std::getline(in, cell, ',')) {
+        cell.erase(0, cell.find_first_not_of(" \t\r"));
+        cell.erase(cell.find_last_not_of(" \t\r") + 1);
+        cells.push_back(cell);
+    }
+    if (!text.empty() && text.back() == ',') cells.push_back("");
+    return cells;
+}
+
+// Runs a Windows program found on the PATH; false when there is none.
+bool run_tool(const char* exe, const std::string& arguments) {
+    char found[MAX_PATH];
+    if (!SearchPathA(nullptr, exe, nullptr, MAX_PATH, found, nullptr)) return false;
+    std::string command = std::string("\"") + found + "\" " + arguments;
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+        return false;
+    WaitForSingleObject(pi.hProcess, INFINITE);
+    DWORD code = 1;
+    GetExitCodeProcess(pi.hProcess, &code);
+    CloseHandle(pi.hProcess);
+    CloseHandle(pi.hThread);
+    return code == 0;
+}
+
+int play(const Options& o) {
+    if (o.help || o.positional.size() != 2 || o.csv.empty() || o.out.empty()) {
+        std::fputs(play_help, o.help ? stdout : stderr);
+        return o.help ? ok : usage_error;
+    }
+    std::vector<FailureAt> failures;
+    if (!parse_failures(o.fails, failures)) return usage_error;
+    std::ifstream in(o.csv);
+    if (!in) {
+        std::fprintf(stderr, "%s: cannot open\n", o.csv.c_str());
+        return usage_error;
+    }
+    std::vector<uint32_t> tokens;
+    std::vector<std::vector<std::string>> rows;
+    std::string text;
+    int line_number = 0;
+    while (std::getline(in, text)) {
+        ++line_number;
+        if (text.find_first_not_of(" \t\r") == std::string::npos) continue;
+        std::vector<std::string> cells = split_csv_line(text);
+        if (tokens.empty()) {
+            for (const std::string& c : cells) {
+                char* end = nullptr;
+                unsigned long token = std::strtoul(c.c_str(), &end, 10);
+                if (c.empty() || *end || token == 0) {
+                    std::fprintf(stderr, "%s:%d: the header row holds variable tokens (61,390,...), not \"%s\"\n",
+                                 o.csv.c_str(), line_number, c.c_str());
+                    return usage_error;
+                }
+                tokens.push_back(uint32_t(token));
+            }
+            continue;
+        }
+        if (cells.size() > tokens.size()) {
+            std::fprintf(stderr, "%s:%d: %zu cells for %zu tokens\n", o.csv.c_str(), line_number, cells.size(),
+                         tokens.size());
+            return usage_error;
+        }
+        cells.resize(tokens.size());
+        for (size_t i = 0; i < cells.size(); ++i) {
+            std::string error;
+            Variables check;
+            if (!cells[i].empty() && !check.set_text(tokens[i], cells[i], error)) {
+                std::fprintf(stderr, "%s:%d: %s\n", o.csv.c_str(), line_number, error.c_str());
+                return usage_error;
+            }
+        }
+        rows.push_back(std::move(cells));
+    }
+    if (rows.empty()) {
+        std::fprintf(stderr, "%s: no rows after the header\n", o.csv.c_str());
+        return usage_error;
+    }
+    std::unique_ptr<Host> host = open_module(o.positional[0]);
+    if (!host) return module_error;
+    const GaugeModel* gauge = find_gauge(*host, o.positional[1]);
+    if (!gauge) return usage_error;
+    CreateDirectoryA(o.out.c_str(), nullptr);
+    host->install(*gauge);
+    for (size_t r = 0; r < rows.size(); ++r) {
+        for (size_t i = 0; i < tokens.size(); ++i) {
+            std::string error;
+            if (!rows[r][i].empty()) host->variables.set_text(tokens[i], rows[r][i], error);
+        }
+        for (const FailureAt& f : failures)
+            if (int(r) + 1 >= f.from_tick) host->failed_keys.insert(f.key);
+        host->update(*gauge);
+        std::string frame = format("%s/frame_%05zu.png", o.out.c_str(), r + 1);
+        if (!save(host->draw(*gauge), frame)) return usage_error;
+    }
+    print_warnings(*host);
+    std::printf("%s: %zu frames of \"%s\"\n", o.out.c_str(), rows.size(), gauge->name.c_str());
+    std::string gif = o.out + "/animation.gif";
+    std::string pattern = o.out + "/frame_%05d.png";
+    if (run_tool("ffmpeg.exe", format("-loglevel error -y -framerate %g -i \"%s\" \"%s\"", o.fps, pattern.c_str(),
+                                      gif.c_str())) ||
+        run_tool("magick.exe", format("-delay %d -dispose background \"%s/frame_*.png\" \"%s\"",
+                                      int(std::lround(100 / o.fps)), o.out.c_str(), gif.c_str()))) {
+        std::printf("%s\n", gif.c_str());
+    } else {
+        std::printf("no ffmpeg or ImageMagick on the PATH: frames only\n");
+    }
+    return ok;
+}
+
+const char* cursor_name(int32_t cursor) {
+    switch (cursor) {
+        case CURSOR_NONE: return "none";
+        case CURSOR_UPARROW: return "up arrow";
+        case CURSOR_DOWNARROW: return "down arrow";
+        default: return "host cursor";
+    }
+}
+
+int mouse(const Options& o) {
+    if (o.help || o.positional.size() != 4) {
+        std::fputs(mouse_help, o.help ? stdout : stderr);
+        return o.help ? ok : usage_error;
+    }
+    char* end_x = nullptr;
+    char* end_y = nullptr;
+    long x = std::strtol(o.positional[2].c_str(), &end_x, 10);
+    long y = std::strtol(o.positional[3].c_str(), &end_y, 10);
+    if (*end_x || *end_y || o.positional[2].empty() || o.positional[3].empty()) {
+        std::fprintf(stderr, "X and Y are whole pixels on the face\n");
+        return usage_error;
+    }
+    std::unique_ptr<Host> host = open_module(o.positional[0]);
+    if (!host) return module_error;
+    const GaugeModel* gauge = find_gauge(*host, o.positional[1]);
+    if (!gauge) return usage_error;
+    MouseHit hit = host->mouse(*gauge, int(x), int(y));
+    if (!hit.area) {
+        std::printf("\"%s\" at %ld, %ld: no mouse area\n", gauge->name.c_str(), x, y);
+        return ok;
+    }
+    const MOUSERECT& r = *hit.area->record;
+    std::printf("\"%s\" at %ld, %ld: mouse area %d (%s), box %d, %d, %d x %d on the face\n", gauge->name.c_str(),
+                x, y, hit.area->index, r.rect_type == MOUSE_RECT_PARENT ? "parent" : "child", hit.area->x,
+                hit.area->y, hit.area->width, hit.area->height);
+    std::printf("  cursor:          %d (%s)\n", int(r.cursor), cursor_name(r.cursor));
+    std::printf("  help identifier: 0x%04X%s\n", unsigned(r.help_id), r.help_id ? "" : " (none)");
+    std::printf("  mouse flags:     0x%08X\n", unsigned(r.mouse_flags));
+    std::printf("  key event:       0x%05X%s\n", unsigned(r.event_id), r.event_id ? "" : " (none)");
+    for (const MouseArea* p : hit.enclosing)
+        std::printf("  inside area %d (parent, box %d, %d, %d x %d, help identifier 0x%04X)\n", p->index, p->x,
+                    p->y, p->width, p->height, unsigned(p->record->help_id));
+    return ok;
+}
+
+double seconds_now() {
+    static LARGE_INTEGER frequency = [] {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        return f;
+    }();
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return double(now.QuadPart) / double(frequency.QuadPart);
+}
+
+int bench(const Options& o) {
+    if (o.help || o.positional.size() != 1) {
+        std::fputs(bench_help, o.help ? stdout : stderr);
+        return o.help ? ok : usage_error;
+    }
+    std::unique_ptr<Host> host = open_module(o.positional[0]);
+    if (!host) return module_error;
+    // Every known variable at its middle preview reading.
+    for (uint32_t token = 1; token < 4096; ++token) {
+        if (const VariableInfo* info = variable_info(token)) {
+            if (info->bcd) host->variables.set_word(token, uint32_t(info->preview[1]));
+            else host->variables.set_number(token, info->preview[1]);
+        }
+    }
+    for (const GaugeModel& g : host->gauges()) {
+        host->install(g);
+        host->update(g);
+    }
+    const int calls = o.iterations ? o.iterations : 200000;
+    std::printf("conversion routines (%d calls each, through the host's checked call):\n", calls);
+    for (const GaugeModel& g : host->gauges()) {
+        for (size_t i = 0; i < g.elements.size(); ++i) {
+            const ElementModel& e = g.elements[i];
+            bool has_routine = (e.kind == ELEMENT_TYPE_NEEDLE && e.needle()->update) ||
+                               (e.kind == ELEMENT_TYPE_MOVING_IMAGE && (e.moving()->update_x || e.moving()->update_y));
+            if (!has_routine) continue;
+            double start = seconds_now();
+            volatile double sink = 0;
+            for (int c = 0; c < calls; ++c) sink = sink + host->convert(g, i);
+            double ns = (seconds_now() - start) / calls * 1e9;
+            std::printf("  %-20s %-60s %8.1f ns\n", ("\"" + g.name + "\"").c_str(), e.name.c_str(), ns);
+        }
+    }
+    const int rounds = o.iterations ? std::max(1, o.iterations / 1000) : 200;
+    double start = seconds_now();
+    for (int r = 0; r < rounds; ++r) {
+        for (const GaugeModel& g : host->gauges()) {
+            host->update(g);
+            Image image = host->draw(g);
+        }
+    }
+    double ms = (seconds_now() - start) / rounds * 1e3;
+    std::printf("full update and draw of all %zu gauges: %.3f ms (mean of %d rounds)\n", host->gauges().size(), ms,
+                rounds);
+    print_warnings(*host);
+    return ok;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2 || !std::strcmp(argv[1], "--help") || !std::strcmp(argv[1], "-h") || !std::strcmp(argv[1], "help")) {
+        std::fputs(overview, argc < 2 ? stderr : stdout);
+        return argc < 2 ? usage_error : ok;
+    }
+    Options o;
+    std::string error;
+    if (!parse(argc, argv, o, error)) {
+        std::fprintf(stderr, "panelhost %s: %s\n", argv[1], error.c_str());
+        return usage_error;
+    }
+    std::string command = argv[1];
+    if (command == "check") return check(o);
+    if (command == "render") return render(o);
+    if (command == "sheet") return sheet(o);
+    if (command == "play") return play(o);
+    if (command == "mouse") return mouse(o);
+    if (command == "bench") return bench(o);
+    std::fprintf(stderr, "panelhost: no command \"%s\"\n\n%s", command.c_str(), overview);
+    return usage_error;
+}
