@@ -214,7 +214,8 @@ void draw_engine_instruments_face(Canvas& canvas) {
 
     const Scale fuel(fuel_pivot, fuel_calibration);
     for (int psi = 0; psi <= 36; ++psi) {
-        mark_at(cr, fuel, psi, psi % 5 == 0 ? long_fine : finest);
+        // The scale's top end carries a long mark too: its calibration point.
+        mark_at(cr, fuel, psi, psi % 5 == 0 || psi == 36 ? long_fine : finest);
     }
     for (int psi : {0, 10, 20, 30}) {
         numeral_at(cr, fuel, psi, std::to_string(psi), long_fine.length + 3, Lettering{9});
