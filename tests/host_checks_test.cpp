@@ -1,0 +1,141 @@
+// panelhost's checks: a malformed module is refused with an error naming the
+// gauge, the element and the field, before the host reads the bad record;
+// the service table stops a module that calls a slot the host does not
+// provide; a routine in the wrong calling convention is caught.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+
+#include "host/panel_host.h"
+#include "tests/support/loaded_module.h"
+
+namespace {
+
+using panelhost::Host;
+using panelhost::Report;
+
+std::string beside_tests(const std::string& file) {
+    std::string dir = module_path();
+    return dir.substr(0, dir.find_last_of("\\/") + 1) + file;
+}
+
+std::string fixture(const std::string& fault) { return beside_tests("fixture_" + fault + ".gau"); }
+
+// Opens a module expected to be refused; returns every error's text.
+std::string refusal(const std::string& path) {
+    Report report;
+    std::unique_ptr<Host> host = Host::open(path, report);
+    EXPECT_EQ(host, nullptr) << path << " was accepted";
+    EXPECT_TRUE(report.has_errors());
+    return report.text();
+}
+
+TEST(HostChecks, WellFormedFixtureAndBuiltModulePass) {
+    for (std::string path : {fixture("well_formed"), module_path()}) {
+        Report report;
+        std::unique_ptr<Host> host = Host::open(path, report);
+        ASSERT_NE(host, nullptr) << report.text();
+        EXPECT_EQ(report.text(), "") << path;
+        EXPECT_FALSE(host->gauges().empty());
+    }
+}
+
+TEST(HostChecks, EachMalformedModuleGetsItsOwnClearError) {
+    struct Case {
+        const char* fault;
+        std::vector<std::string> mentions;
+    } cases[] = {
+        {"pointer_outside_image",
+         {"gauge \"Fixture\"", "element 2 (needle, bitmap 102", "calibration table pointer 0x00000010",
+          "outside the module image"}},
+        {"unterminated_list",
+         {"gauge \"Fixture\"", "element 2 (needle", "failure list runs off the end of its section",
+          "without an end record"}},
+        {"child_cycle",
+         {"gauge \"Fixture\"", "child list of element 2, entry 1", "child cycle",
+          "element 1 (static image, bitmap 100, root)"}},
+        {"missing_bitmap", {"gauge \"Fixture\"", "element 2 (needle, bitmap 103", "no bitmap resource 103"}},
+        {"missing_mask",
+         {"gauge \"Fixture\"", "element 3 (moving image, bitmap 100", "window mask (bitmap + 1) 101",
+          "no bitmap resource 101"}},
+    };
+    for (const Case& c : cases) {
+        std::string text = refusal(fixture(c.fault));
+        for (const std::string& m : c.mentions) EXPECT_NE(text.find(m), std::string::npos) << c.fault << ":\n" << text;
+        // One fault, one error: nothing else in the fixture is reported.
+        EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1) << c.fault << ":\n" << text;
+    }
+}
+
+TEST(HostChecks, TruncatedFileIsRefusedBeforeTheLoaderSeesIt) {
+    std::ifstream in(fixture("well_formed"), std::ios::binary);
+    std::string whole((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ASSERT_GT(whole.size(), 4096u);
+    // Where the last section's stored bytes end: what follows (symbols) the
+    // loader never reads, so cutting there loses nothing the host needs.
+    auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(whole.data());
+    auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(whole.data() + dos->e_lfanew);
+    const IMAGE_SECTION_HEADER* section = IMAGE_FIRST_SECTION(nt);
+    size_t sections_end = 0;
+    for (unsigned i = 0; i < nt->FileHeader.NumberOfSections; ++i)
+        sections_end = std::max<size_t>(sections_end, section[i].PointerToRawData + section[i].SizeOfRawData);
+    std::string copy = beside_tests("truncated_fixture.gau");
+    struct Cut {
+        size_t length;
+        const char* says;
+    } cuts[] = {
+        {0, "not a Windows library"},
+        {40, "not a Windows library"},
+        {200, "truncated: the file ends"},
+        {whole.size() / 2, "truncated: section"},
+        {sections_end - 1, "truncated: section"},
+    };
+    for (const Cut& cut : cuts) {
+        std::ofstream(copy, std::ios::binary | std::ios::trunc).write(whole.data(), std::streamsize(cut.length));
+        std::string text = refusal(copy);
+        EXPECT_NE(text.find(cut.says), std::string::npos) << cut.length << " bytes:\n" << text;
+    }
+    std::remove(copy.c_str());
+}
+
+TEST(HostChecks, MissingFileIsAnErrorNotACrash) {
+    EXPECT_NE(refusal(beside_tests("no_such_module.gau")).find("cannot open the file"), std::string::npos);
+}
+
+using HostCheckDeathTest = ::testing::Test;
+
+TEST(HostCheckDeathTest, UnprovidedServiceSlotStopsNamingTheSlot) {
+    EXPECT_EXIT(
+        {
+            Report report;
+            std::unique_ptr<Host> host = Host::open(fixture("well_formed"), report);
+            if (!host) std::exit(99);
+            auto** slots = static_cast<void**>(host->module().import_table()[0].pointer);
+            // 0x78 lies between plot and kill; 0x200 is far beyond the named slots.
+            uint32_t args[1] = {0};
+            panelhost::call_module("test call", slots[0x78 / 4], args, 1);
+        },
+        ::testing::ExitedWithCode(3), "panel service slot 0x78");
+    EXPECT_EXIT(
+        {
+            Report report;
+            std::unique_ptr<Host> host = Host::open(fixture("well_formed"), report);
+            if (!host) std::exit(99);
+            auto** slots = static_cast<void**>(host->module().import_table()[0].pointer);
+            panelhost::call_module("test call", slots[0x200 / 4], nullptr, 0);
+        },
+        ::testing::ExitedWithCode(3), "panel service slot 0x200");
+}
+
+double __cdecl caller_cleans(uint32_t) { return 1; }
+double __stdcall callee_cleans(uint32_t value) { return value; }
+
+TEST(HostCheckDeathTest, RoutineInAnotherCallingConventionIsCaught) {
+    uint32_t arg = 42;
+    EXPECT_EQ(panelhost::call_module_double("stdcall routine", (void*)callee_cleans, &arg, 1), 42.0);
+    EXPECT_EXIT(panelhost::call_module_double("cdecl routine", (void*)caller_cleans, &arg, 1),
+                ::testing::ExitedWithCode(6), "cdecl routine does not use the host calling convention");
+}
+
+}  // namespace

@@ -1,0 +1,142 @@
+// A one-gauge module small enough to reason about pixel by pixel, built once
+// well-formed and once per fault that the host must catch before it reads a
+// bad record. FIXTURE_FAULT picks the fault.
+#include <windows.h>
+
+#include "module/records/panel_services.h"
+
+namespace {
+
+enum Fault {
+    well_formed,
+    pointer_outside_image,  // a needle's calibration table points below the image
+    unterminated_list,      // a failure list runs to the end of its section
+    child_cycle,            // the needle lists the face, its parent, as its child
+    missing_bitmap,         // the needle names bitmap 103, which is absent
+    missing_mask,           // the moving image's bitmap 100 has no 101 beside it
+};
+constexpr Fault fault = Fault(FIXTURE_FAULT);
+
+}  // namespace
+
+extern "C" {
+__declspec(dllexport) GAUGESIMPORT ImportTable[2] = {{IMPORT_PANELS, nullptr}, {0, nullptr}};
+}
+
+extern GAUGEHDR fixture_gauge;
+
+namespace {
+
+PANELS& panels() { return *static_cast<PANELS*>(ImportTable[0].pointer); }
+ELEMENT_HEADER* root() { return fixture_gauge.elements_list[0]; }
+
+void __stdcall query() { panels().element_list_query(root()); }
+void __stdcall install(uint32_t handle) { panels().element_list_install(root(), handle); }
+void __stdcall initialize() { panels().element_list_initialize(root()); }
+void __stdcall update() { panels().element_list_update(root()); }
+void __stdcall generate(uint32_t phase) { panels().element_list_generate(root(), phase); }
+void __stdcall draw() { panels().element_list_plot(root()); }
+void __stdcall kill() { panels().element_list_kill(root()); }
+void __stdcall nothing() {}
+
+double __stdcall needle_value(ELEMENT_NEEDLE* needle) { return needle->source_var.value.number; }
+double __stdcall strip_value(ELEMENT_MOVING_IMAGE* strip) { return strip->source_var_y.value.number; }
+
+// Pivot at the face's centre; 0 straight up, 100 at three o'clock.
+NONLINEARITY calibration[] = {
+    {.point = {8, 0}, .value = 0},
+    {.point = {16, 8}, .value = 100},
+};
+
+#define TAIL_SECTION __attribute__((section(".tail")))
+constexpr bool failures_unterminated = fault == unterminated_list;
+FAILURE_RECORD terminated_failures[] = {{.key = 7, .action = FAIL_ACTION_FREEZE}, {}};
+// Alone in its own section, with no end record after it.
+TAIL_SECTION FAILURE_RECORD unterminated_failures[] = {{.key = 7, .action = FAIL_ACTION_FREEZE}};
+
+extern ELEMENT_STATIC_IMAGE face;
+ELEMENT_HEADER* needle_children[] = {&face.header, nullptr};
+
+ELEMENT_NEEDLE needle = {
+    .header = {.element_type = ELEMENT_TYPE_NEEDLE,
+               .resource_id = fault == missing_bitmap ? 103u : 102u,
+               .position = {8, 8},
+               .offset = {2, 1},
+               .gauge_header = &fixture_gauge,
+               .children = fault == child_cycle ? needle_children : nullptr,
+               .failures = failures_unterminated ? unterminated_failures : terminated_failures,
+               .image_flags = IMAGE_FLAGS_MOVING},
+    .source_var = {.id = 61},
+    .nonlinearity = fault == pointer_outside_image ? (NONLINEARITY*)0x10 : calibration,
+    .point_count = 2,
+    .update = needle_value,
+};
+
+ELEMENT_ICON icon = {
+    .header = {.element_type = ELEMENT_TYPE_ICON,
+               .resource_id = 107,
+               .gauge_header = &fixture_gauge,
+               .image_flags = IMAGE_FLAGS_STILL},
+    .picture_count = 1,
+};
+ELEMENT_HEADER* strip_children[] = {&icon.header, nullptr};
+
+// Three 4-row cells (red, green, blue) behind a 4 x 4 window whose
+// bottom-left pixel is outside it.
+ELEMENT_MOVING_IMAGE strip = {
+    .header = {.element_type = ELEMENT_TYPE_MOVING_IMAGE,
+               .resource_id = fault == missing_mask ? 100u : 104u,
+               .position = {12, 12},
+               .gauge_header = &fixture_gauge,
+               .children = strip_children,
+               .image_flags = IMAGE_FLAGS_MOVING},
+    .source_var_y = {.id = 390},
+    .min_y = 0,
+    .max_y = 100,
+    .update_y = strip_value,
+};
+
+ELEMENT_HEADER* face_children[] = {&needle.header, &strip.header, nullptr};
+
+ELEMENT_STATIC_IMAGE face = {
+    .header = {.element_type = ELEMENT_TYPE_STATIC_IMAGE,
+               .resource_id = 100,
+               .gauge_header = &fixture_gauge,
+               .children = face_children,
+               .image_flags = IMAGE_FLAGS_STILL},
+};
+
+ELEMENT_HEADER* elements[] = {&face.header, nullptr};
+
+// A parent at 4, 4 with a child placed relative to it, at 6, 6 on the face.
+MOUSERECT mouse_areas[] = {
+    {.rect_type = MOUSE_RECT_PARENT, .cursor = CURSOR_NONE, .help_id = 0x1234},
+    {.rect_type = MOUSE_RECT_PARENT, .box_x = 4, .box_y = 4, .box_width = 8, .box_height = 8,
+     .cursor = CURSOR_NONE, .help_id = 0x22},
+    {.rect_type = MOUSE_RECT_CHILD, .box_x = 2, .box_y = 2, .box_width = 3, .box_height = 3,
+     .cursor = CURSOR_UPARROW, .mouse_flags = MOUSE_LEFT_CLICK_REPEAT, .event_id = 0x10070},
+    {.rect_type = MOUSE_RECT_END_OF_PARENT, .cursor = CURSOR_NONE},
+    {.rect_type = MOUSE_RECT_END_OF_PARENT, .cursor = CURSOR_NONE},
+    {.rect_type = MOUSE_RECT_EOL, .cursor = CURSOR_NONE},
+};
+
+}  // namespace
+
+GAUGEHDR fixture_gauge = {
+    .gauge_header_version = GAUGE_HEADER_VERSION_FS700,
+    .gauge_name = "Fixture",
+    .elements_list = elements,
+    .routines = {query, install, initialize, update, generate, draw, kill},
+    .default_size_mm = 100,
+    .mouse_rect = mouse_areas,
+    .gauge_callback = nullptr,
+};
+
+extern "C" {
+__declspec(dllexport) GAUGESLINKAGE<1> Linkage = {
+    .module_id = GAUGES_MODULE_ID,
+    .module_init = nothing,
+    .module_deinit = nothing,
+    .gauge_table = {&fixture_gauge, nullptr},
+};
+}
