@@ -5,7 +5,8 @@
 //
 // --compare fails (exit 1) unless DIR holds exactly the same files, byte for
 // byte; --sheet writes a contact sheet of all pictures on mid-grey, labelled
-// with their identifiers; --review writes each picture twice its size.
+// with their identifiers; --review writes each picture twice its size, and
+// each gauge put together at a sample reading.
 #include <omp.h>
 
 #include <cstdio>
@@ -204,6 +205,108 @@ void write_review(const std::vector<IndexedPicture>& rendered, const fs::path& d
     }
 }
 
+// The picture as a Cairo surface, see-through pixels transparent.
+cairo_surface_t* surface_of(const IndexedPicture& p) {
+    cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, p.width, p.height);
+    unsigned char* data = cairo_image_surface_get_data(s);
+    for (int y = 0; y < p.height; ++y) {
+        for (int x = 0; x < p.width; ++x) {
+            Rgb c = p.at(x, y);
+            reinterpret_cast<uint32_t*>(data + y * cairo_image_surface_get_stride(s))[x] =
+                c == see_through ? 0 : 0xFF000000u | uint32_t(c.r) << 16 | uint32_t(c.g) << 8 | c.b;
+        }
+    }
+    cairo_surface_mark_dirty(s);
+    return s;
+}
+
+// Gauges put together the way the host draws them, for review by eye: each
+// needle turned to a sample reading, drums and the deviation bar through
+// their windows.
+void write_assembled(const std::vector<IndexedPicture>& rendered, const fs::path& dir) {
+    auto picture = [&](int id) -> const IndexedPicture& {
+        for (size_t i = 0; i < rendered.size(); ++i) {
+            if (pictures[i].id == id) return rendered[i];
+        }
+        throw std::logic_error("no picture " + std::to_string(id));
+    };
+    struct Needle {
+        int id;
+        Point position, pivot;
+        double bearing;
+    };
+    struct Drum {
+        int id;
+        Point window;
+        double offset_x, offset_y;
+    };
+    struct Gauge {
+        const char* name;
+        int face;
+        std::vector<Drum> drums;
+        std::vector<Needle> needles;
+        int overlay;
+    };
+    const Gauge gauges[] = {
+        {"airspeed_at_250", 100, {}, {{102, {139, 139}, {54, 8}, 229}}, 0},
+        {"manifold_at_30", 105, {}, {{107, {139, 139}, {54, 8}, 0}}, 0},
+        {"tachometer_at_2350", 110, {{114, {70, 120}, 0, 2 * 39}}, {{112, {139, 139}, {54, 8}, 126}}, 0},
+        {"fuel_at_1500", 120, {}, {{122, {139, 139}, {55, 8}, 24.85}}, 0},
+        {"engine_at_50_100_15", 125, {},
+         {{127, {127, 127}, {10, 10}, 0}, {129, {107, 175}, {17, 11}, 270}, {129, {147, 175}, {17, 11}, 105}}, 0},
+        {"radar_at_100", 131, {}, {{133, {139, 139}, {87, 11}, 90}}, 0},
+        {"labs_at_300_5", 135, {}, {{137, {156, 253}, {9, 9}, 9}, {137, {77, 174}, {9, 9}, 81}}, 139},
+        {"direction_finder_345_plus5", 145,
+         {{150, {100, 0}, 0, 3 * 27}, {150, {119, 0}, 0, 4 * 27}, {150, {138, 0}, 0, 5 * 27}, {147, {44, 43}, -(60 - 15), 0}},
+         {}, 0},
+    };
+    fs::create_directories(dir);
+    constexpr int zoom = 2;
+    for (const Gauge& g : gauges) {
+        const IndexedPicture& face = picture(g.face);
+        cairo_surface_t* target = cairo_image_surface_create(CAIRO_FORMAT_RGB24, face.width * zoom, face.height * zoom);
+        cairo_t* cr = cairo_create(target);
+        cairo_scale(cr, zoom, zoom);
+        set_colour(cr, mid_grey);
+        cairo_paint(cr);
+        auto paint = [&](int id, auto&& place) {
+            cairo_surface_t* s = surface_of(picture(id));
+            cairo_save(cr);
+            place();
+            cairo_set_source_surface(cr, s, 0, 0);
+            cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_BILINEAR);
+            cairo_paint(cr);
+            cairo_restore(cr);
+            cairo_surface_destroy(s);
+        };
+        paint(g.face, [] {});
+        for (const Drum& d : g.drums) {
+            const IndexedPicture& mask = picture(d.id + 1);
+            cairo_save(cr);
+            cairo_rectangle(cr, d.window.x, d.window.y, mask.width, mask.height);
+            cairo_clip(cr);
+            cairo_surface_t* window = surface_of(mask);
+            cairo_surface_t* image = surface_of(picture(d.id));
+            cairo_set_source_surface(cr, image, d.window.x + d.offset_x, d.window.y - d.offset_y);
+            cairo_mask_surface(cr, window, d.window.x, d.window.y);
+            cairo_surface_destroy(image);
+            cairo_surface_destroy(window);
+            cairo_restore(cr);
+        }
+        for (const Needle& n : g.needles) {
+            paint(n.id, [&] {
+                cairo_translate(cr, n.position.x + 0.5, n.position.y + 0.5);
+                cairo_rotate(cr, (n.bearing - 90) * 3.14159265358979 / 180);
+                cairo_translate(cr, -(n.pivot.x + 0.5), -(n.pivot.y + 0.5));
+            });
+        }
+        if (g.overlay) paint(g.overlay, [] {});
+        cairo_destroy(cr);
+        cairo_surface_write_to_png(target, (dir / (std::string(g.name) + ".png")).string().c_str());
+        cairo_surface_destroy(target);
+    }
+}
+
 int usage(const char* why) {
     std::fprintf(stderr, "artgen: %s\nusage: artgen --out DIR [--compare DIR] [--sheet FILE.png] [--review DIR]\n",
                  why);
@@ -239,7 +342,10 @@ int main(int argc, char** argv) {
             write_file(out / file_name(spec), bmp_file(rendered.back()));
         }
         if (!sheet.empty()) write_contact_sheet(rendered, sheet);
-        if (!review.empty()) write_review(rendered, review);
+        if (!review.empty()) {
+            write_review(rendered, review);
+            write_assembled(rendered, review / "assembled");
+        }
         if (!compare.empty()) {
             std::vector<std::string> found = differences(out, compare);
             for (const std::string& line : found) std::fprintf(stderr, "artgen: %s\n", line.c_str());
