@@ -93,7 +93,7 @@ void draw_airspeed_face(Canvas& canvas) {
             numeral_at(cr, scale, p.value, std::to_string(int(p.value)), long_mark.length + 4, big_numerals);
         }
     }
-    letter(cr, "KNOTS", {scale.pivot().x + 36, scale.pivot().y + 42}, face_words);
+    letter(cr, "KNOTS", {scale.pivot().x + 22, scale.pivot().y + 44}, face_words);
 }
 
 void draw_manifold_pressure_face(Canvas& canvas) {

@@ -127,11 +127,12 @@ void draw_pressure_needle(Canvas& canvas) {
     // back end, curving in to the pivot.
     cairo_new_path(cr);
     cairo_move_to(cr, 0.6, top);
-    cairo_line_to(cr, 7, top);
-    cairo_curve_to(cr, 13, top, pivot.x + 2, y - 6, pivot.x + 2, y);
-    cairo_curve_to(cr, pivot.x + 2, y + 6, 13, bottom, 7, bottom);
+    cairo_line_to(cr, 9, top);
+    cairo_curve_to(cr, 13.5, top + 1, pivot.x - 1, y - 5, pivot.x + 1.5, y);
+    cairo_curve_to(cr, pivot.x - 1, y + 5, 13.5, bottom - 1, 9, bottom);
     cairo_line_to(cr, 0.6, bottom);
-    cairo_curve_to(cr, 2.6, y + 4, 2.6, y - 4, 0.6, top);
+    // The shield's top edge, slightly hollowed.
+    cairo_curve_to(cr, 2.2, y + 4, 2.2, y - 4, 0.6, top);
     cairo_close_path(cr);
     fill_and_outline(cr, tail_dark, tail_outline, 1.2);
 
