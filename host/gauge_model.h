@@ -20,7 +20,8 @@ struct CalibrationPoint {
 struct ElementModel {
     ELEMENT_HEADER* record = nullptr;
     ElementKind kind = ELEMENT_TYPE_STATIC_IMAGE;
-    std::string name;  // "needle (element 2, child 1 of element 1)"
+    std::string name;        // "element 2 (needle, bitmap 102, child 1 of element 1)"
+    std::string call_label;  // names its conversion routines in messages
     int parent = -1;
     const Bitmap* picture = nullptr;
     const Bitmap* window = nullptr;     // a moving image's mask (bitmap + 1)

@@ -65,16 +65,19 @@ void draw_rotated(Image& target, const Image& source, int pivot_x, int pivot_y, 
     // without resampling.
     if (std::fabs(c) < 1e-12) c = 0;
     if (std::fabs(s) < 1e-12) s = 0;
-    // Bounding box: the picture's farthest corner from the pivot.
-    double reach = 0;
-    for (int cx : {0, source.width}) {
-        for (int cy : {0, source.height}) {
-            reach = std::max(reach, std::hypot(cx - (pivot_x + 0.5), cy - (pivot_y + 0.5)));
+    // Bounding box of the turned picture: its corners about the pivot.
+    double x_min = 1e9, x_max = -1e9, y_min = 1e9, y_max = -1e9;
+    for (double cx : {-1.0 - pivot_x, double(source.width - pivot_x)}) {
+        for (double cy : {-1.0 - pivot_y, double(source.height - pivot_y)}) {
+            double tx = c * cx - s * cy, ty = s * cx + c * cy;
+            x_min = std::min(x_min, tx), x_max = std::max(x_max, tx);
+            y_min = std::min(y_min, ty), y_max = std::max(y_max, ty);
         }
     }
-    int r = int(std::ceil(reach)) + 1;
-    int x_lo = std::max(0, at_x - r), x_hi = std::min(target.width - 1, at_x + r);
-    int y_lo = std::max(0, at_y - r), y_hi = std::min(target.height - 1, at_y + r);
+    int x_lo = std::max(0, at_x + int(std::floor(x_min)) - 1);
+    int x_hi = std::min(target.width - 1, at_x + int(std::ceil(x_max)) + 1);
+    int y_lo = std::max(0, at_y + int(std::floor(y_min)) - 1);
+    int y_hi = std::min(target.height - 1, at_y + int(std::ceil(y_max)) + 1);
     for (int ty = y_lo; ty <= y_hi; ++ty) {
         double dy = ty - at_y;
         for (int tx = x_lo; tx <= x_hi; ++tx) {

@@ -24,8 +24,10 @@ namespace panelhost {
 
 namespace {
 
-// What the module is doing now, for the crash handler and the watchdog.
-char current_call[512];
+// What the module is doing now, for the crash handler and the watchdog: a
+// text the caller keeps alive for the call (copying it would cost more than
+// most conversion routines take).
+const char* current_call = "";
 std::atomic<DWORD> call_started{0};  // tick count when the call began; 0 when none
 std::atomic<DWORD> call_timeout_ms{10000};
 bool guard_installed = false;
@@ -78,7 +80,7 @@ void install_guard() {
 struct CallScope {
     CallScope(const char* what) {
         install_guard();
-        std::snprintf(current_call, sizeof current_call, "%s", what);
+        current_call = what;
         DWORD now = GetTickCount();
         call_started.store(now ? now : 1);
     }
@@ -130,10 +132,10 @@ Host* active_host = nullptr;
 // work is not the module's, so the watchdog pauses meanwhile.
 struct HostWork {
     DWORD paused;
-    char saved[sizeof current_call];
-    HostWork() : paused(call_started.exchange(0)) { std::memcpy(saved, current_call, sizeof saved); }
+    const char* saved;
+    HostWork() : paused(call_started.exchange(0)), saved(current_call) {}
     ~HostWork() {
-        std::memcpy(current_call, saved, sizeof saved);
+        current_call = saved;
         if (paused) call_started.store(GetTickCount() ? GetTickCount() : 1);
     }
 };
@@ -463,7 +465,7 @@ double Host::convert(const GaugeModel& gauge, size_t index) {
     const void* routine = e.kind == ELEMENT_TYPE_NEEDLE ? (void*)e.needle()->update
                           : e.moving()->update_y ? (void*)e.moving()->update_y
                                                  : (void*)e.moving()->update_x;
-    return call_module_double("conversion routine", routine, &arg, 1);
+    return call_module_double(e.call_label.c_str(), routine, &arg, 1);
 }
 
 void Host::update_element(const GaugeModel& gauge, size_t index, bool initial) {
@@ -484,17 +486,12 @@ void Host::update_element(const GaugeModel& gauge, size_t index, bool initial) {
     }
     // A frozen element keeps what it last showed.
     if (frozen) return;
-    std::string what;
-    auto routine_label = [&](const char* routine) {
-        what = format("%s of \"%s\" %s", routine, gauge.name.c_str(), e.name.c_str());
-        return what.c_str();
-    };
     uint32_t arg = uint32_t(uintptr_t(e.record));
     auto rest_or = [&](MODULE_VAR& var) { refresh(var, zeroed || initial); };
     if (e.kind == ELEMENT_TYPE_NEEDLE) {
         ELEMENT_NEEDLE* n = e.needle();
         rest_or(n->source_var);
-        double result = n->update ? call_module_double(routine_label("update routine"), (void*)n->update, &arg, 1)
+        double result = n->update ? call_module_double(e.call_label.c_str(), (void*)n->update, &arg, 1)
                                   : n->source_var.value.number;
         s.result = result;
         double target = e.calibration.empty() ? result : calibrated_angle(e, result);
@@ -513,12 +510,12 @@ void Host::update_element(const GaugeModel& gauge, size_t index, bool initial) {
         rest_or(m->source_var_x);
         rest_or(m->source_var_y);
         if (m->source_var_x.id || m->update_x) {
-            s.result_x = m->update_x ? call_module_double(routine_label("x routine"), (void*)m->update_x, &arg, 1)
+            s.result_x = m->update_x ? call_module_double(e.call_label.c_str(), (void*)m->update_x, &arg, 1)
                                      : m->source_var_x.value.number;
             s.offset_x = travel(s.result_x, m->min_x, m->max_x, strip.width, window.width);
         }
         if (m->source_var_y.id || m->update_y) {
-            s.result_y = m->update_y ? call_module_double(routine_label("y routine"), (void*)m->update_y, &arg, 1)
+            s.result_y = m->update_y ? call_module_double(e.call_label.c_str(), (void*)m->update_y, &arg, 1)
                                      : m->source_var_y.value.number;
             s.offset_y = travel(s.result_y, m->min_y, m->max_y, strip.height, window.height);
         }

@@ -214,6 +214,7 @@ void GaugeReader::read_element(ELEMENT_HEADER* element, int parent, int child_nu
                                      unsigned(element->resource_id))
                             : format("element %d (%s, bitmap %u, child %d of element %d)", index + 1,
                                      kind_name(kind), unsigned(element->resource_id), child_number, parent + 1);
+    model.call_label = format("conversion routine of \"%s\" %s", gauge_.name.c_str(), model.name.c_str());
     size_t size = record_size(kind);
     if (!size) {
         fail_structure(model.name, format("kind %u is not one this host draws (0 static image, 1 needle, "
