@@ -12,3 +12,5 @@ cmake --build --preset windows-i686
 cmake -S tools/artgen -B build-native -G Ninja >/dev/null
 cmake --build build-native
 echo "built $(pwd)/build/bin/Corvalenx.gau"
+# The preview sheet: every gauge at three readings, drawn by panelhost.
+sh host/panelhost sheet build/bin/Corvalenx.gau -o build/preview-sheet.png
