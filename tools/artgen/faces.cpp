@@ -170,8 +170,12 @@ void draw_engine_instruments_face(Canvas& canvas) {
     const double middle = centre_of(temperature_pivot).x;
     band_part(0, middle - notch_half_width);
     band_part(middle + notch_half_width, canvas.width());
-    set_colour(cr, Rgb{64, 62, 72});
+    cairo_pattern_t* relief = cairo_pattern_create_linear(0, band_top, 0, band_bottom);
+    cairo_pattern_add_color_stop_rgb(relief, 0, 96 / 255.0, 94 / 255.0, 106 / 255.0);
+    cairo_pattern_add_color_stop_rgb(relief, 1, 44 / 255.0, 42 / 255.0, 52 / 255.0);
+    cairo_set_source(cr, relief);
     cairo_fill(cr);
+    cairo_pattern_destroy(relief);
     // Light along its top edge, shadow along its bottom edge and the notch.
     cairo_set_line_width(cr, 1.2);
     set_colour(cr, Rgb{112, 108, 120});

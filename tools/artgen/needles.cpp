@@ -51,6 +51,35 @@ void disc(cairo_t* cr, Point c, double radius) {
     cairo_arc(cr, c.x, c.y, radius, 0, full_turn);
 }
 
+// A turned metal hub: dark, with a lighter bevel and a pin in the middle.
+void hub(cairo_t* cr, Point c, double radius) {
+    disc(cr, c, radius);
+    fill_and_outline(cr, tail_dark, tail_outline, 1.2);
+    cairo_new_path(cr);
+    cairo_arc(cr, c.x, c.y, radius - 1.6, 0, full_turn);
+    set_colour(cr, Rgb{78, 90, 110});
+    cairo_set_line_width(cr, 1.0);
+    cairo_stroke(cr);
+    disc(cr, c, radius / 3.5);
+    set_colour(cr, Rgb{92, 100, 112});
+    cairo_fill(cr);
+}
+
+// A dark arm from `arm_end` back to a disc counterweight at the picture's
+// left end; the disc is drawn over the arm so its outline stays whole.
+void counterweighted_arm(cairo_t* cr, double axis_y, double weight_radius, double arm_end) {
+    cairo_new_path(cr);
+    cairo_rectangle(cr, weight_radius, axis_y - 2.5, arm_end - weight_radius, 5);
+    fill_and_outline(cr, tail_dark, tail_outline, 1.2);
+    disc(cr, {weight_radius + 0.3, axis_y}, weight_radius);
+    fill_and_outline(cr, tail_dark, tail_outline, 1.2);
+    cairo_new_path(cr);
+    cairo_arc(cr, weight_radius + 0.3, axis_y, weight_radius - 1.8, 0, full_turn);
+    set_colour(cr, Rgb{62, 74, 92});
+    cairo_set_line_width(cr, 1.0);
+    cairo_stroke(cr);
+}
+
 // The tip: the blade narrows to about a pixel in the last column.
 constexpr double tip_half_width = 0.8;
 
@@ -65,20 +94,11 @@ void draw_main_needle(Canvas& canvas) {
     const double weight_radius = needle_picture.height / 2.0 - 0.3;
 
     // Counterweighted tail: an arm back to a disc at the picture's left end.
-    cairo_new_path(cr);
-    cairo_rectangle(cr, weight_radius, y - 2.5, pivot.x - weight_radius, 5);
-    cairo_new_sub_path(cr);
-    cairo_arc(cr, weight_radius + 0.3, y, weight_radius, 0, full_turn);
-    fill_and_outline(cr, tail_dark, tail_outline, 1.2);
+    counterweighted_arm(cr, y, weight_radius, pivot.x);
     // Blade root between hub and blade.
     tapered(cr, y, {{pivot.x, 4.5}, {pivot.x + 13, 4.5}});
     fill_and_outline(cr, tail_dark, tail_outline, 1.0);
-    // Hub on the pivot.
-    disc(cr, pivot, 7.5);
-    fill_and_outline(cr, tail_dark, tail_outline, 1.2);
-    disc(cr, pivot, 2.2);
-    set_colour(cr, Rgb{92, 100, 112});
-    cairo_fill(cr);
+    hub(cr, pivot, 7.5);
     // Blade: 13 wide from 12 out, tapering to the tip.
     blade(cr, y, {{pivot.x + 12, 6.5}, {pivot.x + 80, 5.0}, {tip - 22, 3.6}, {tip, tip_half_width}});
 }
@@ -92,11 +112,7 @@ void draw_fuel_needle(Canvas& canvas) {
     const double weight_radius = needle_picture.height / 2.0 - 0.3;
     const double blade_start = pivot.x - 26;
 
-    cairo_new_path(cr);
-    cairo_rectangle(cr, weight_radius, y - 2.5, blade_start - weight_radius + 1, 5);
-    cairo_new_sub_path(cr);
-    cairo_arc(cr, weight_radius + 0.3, y, weight_radius, 0, full_turn);
-    fill_and_outline(cr, tail_dark, tail_outline, 1.2);
+    counterweighted_arm(cr, y, weight_radius, blade_start + 1);
     // A plain bar through the pivot, no hub.
     blade(cr, y, {{blade_start, 6.5}, {pivot.x + 70, 6.5}, {tip - 24, 4.5}, {tip, tip_half_width}});
 }
@@ -154,11 +170,7 @@ void draw_radar_altimeter_needle(Canvas& canvas) {
     fill_and_outline(cr, tail_dark, tail_outline, 1.2);
     tapered(cr, y, {{pivot.x, 3.5}, {pivot.x + 13, 3.5}});
     fill_and_outline(cr, tail_dark, tail_outline, 1.0);
-    disc(cr, pivot, 6);
-    fill_and_outline(cr, tail_dark, tail_outline, 1.2);
-    disc(cr, pivot, 1.8);
-    set_colour(cr, Rgb{92, 100, 112});
-    cairo_fill(cr);
+    hub(cr, pivot, 6.5);
     blade(cr, y, {{pivot.x + 12, 5.0}, {pivot.x + 80, 4.0}, {tip - 20, 3.0}, {tip, tip_half_width}});
 }
 
