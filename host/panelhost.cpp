@@ -449,7 +449,7 @@ int play(const Options& o) {
                                       int(std::lround(100 / o.fps)), o.out.c_str(), gif.c_str()))) {
         std::printf("%s\n", gif.c_str());
     } else {
-        std::printf("no ffmpeg or ImageMagick on the PATH: frames only\n");
+        std::printf("no Windows ffmpeg or ImageMagick on the PATH: frames only\n");
     }
     return ok;
 }
