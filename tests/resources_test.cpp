@@ -338,7 +338,7 @@ TEST(Needles, AirspeedManifoldAndTachometerShareOnePicture) {
 
 TEST(Needles, DarkHubAndCounterweightBehindTheBlade) {
     Bitmap main = bitmap(102);
-    EXPECT_LT(luma(main.at(54 + 6, 8)), 80) << "hub disc on the pivot";
+    EXPECT_LT(luma(main.at(54 + 4, 8)), 80) << "hub disc on the pivot";
     EXPECT_LT(luma(main.at(54 + 10, 8)), 80) << "dark up to 12 pixels out";
     EXPECT_GE(luma(main.at(54 + 14, 8)), 230) << "the blade from 12 pixels out";
     for (int y : {1, 15}) EXPECT_TRUE(main.opaque(8, y)) << "counterweight disc at the tail's end, row " << y;
