@@ -20,6 +20,14 @@
 #include <vector>
 
 #include "drawing.h"
+#include "gauges/engine/engine_instruments_geometry.h"
+#include "gauges/engine/engine_tachometer_geometry.h"
+#include "gauges/engine/fuel_quantity_geometry.h"
+#include "gauges/engine/manifold_pressure_geometry.h"
+#include "gauges/flight/airspeed_geometry.h"
+#include "gauges/flight/direction_finder_geometry.h"
+#include "gauges/flight/labs_instrument_geometry.h"
+#include "gauges/flight/radar_altimeter_geometry.h"
 #include "pictures.h"
 
 #define STB_IMAGE_WRITE_STATIC
@@ -33,39 +41,39 @@ namespace {
 struct PictureSpec {
     int id;
     const char* name;
-    int width, height;
+    PixelSize size;
     int pixels_per_metre;
     void (*draw)(Canvas&);
 };
 
 constexpr int usual_resolution = 2834;
 
-// Every bitmap, in identifier order. The needle of 102 is stored three times
-// because gauges never share a resource.
+// Every bitmap, in identifier order, sized from its gauge's geometry. The
+// needle of 102 is stored three times because gauges never share a resource.
 constexpr PictureSpec pictures[] = {
-    {100, "airspeed_face", 278, 278, usual_resolution, draw_airspeed_face},
-    {102, "airspeed_needle", 180, 17, usual_resolution, draw_main_needle},
-    {105, "manifold_pressure_face", 278, 278, usual_resolution, draw_manifold_pressure_face},
-    {107, "manifold_pressure_needle", 180, 17, usual_resolution, draw_main_needle},
-    {110, "tachometer_face", 278, 278, usual_resolution, draw_tachometer_face},
-    {112, "tachometer_needle", 180, 17, usual_resolution, draw_main_needle},
-    {114, "tachometer_strip", 26, 429, 2833, draw_tachometer_strip},
-    {115, "tachometer_strip_mask", 26, 39, 2833, draw_tachometer_strip_mask},
-    {120, "fuel_quantity_face", 278, 278, usual_resolution, draw_fuel_quantity_face},
-    {122, "fuel_quantity_needle", 180, 17, usual_resolution, draw_fuel_needle},
-    {125, "engine_instruments_face", 256, 256, usual_resolution, draw_engine_instruments_face},
-    {127, "temperature_needle", 125, 21, usual_resolution, draw_temperature_needle},
-    {129, "pressure_needle", 75, 23, usual_resolution, draw_pressure_needle},
-    {131, "radar_altimeter_face", 278, 278, usual_resolution, draw_radar_altimeter_face},
-    {133, "radar_altimeter_needle", 213, 23, usual_resolution, draw_radar_altimeter_needle},
-    {135, "labs_face", 320, 320, usual_resolution, draw_labs_face},
-    {137, "labs_pointer", 204, 19, usual_resolution, draw_labs_pointer},
-    {139, "labs_overlay", 320, 320, usual_resolution, draw_labs_overlay},
-    {145, "direction_finder_face", 256, 256, 2835, draw_direction_finder_face},
-    {147, "deviation_bar", 290, 170, usual_resolution, draw_deviation_bar},
-    {148, "deviation_window", 170, 170, usual_resolution, draw_deviation_window},
-    {150, "frequency_strip", 18, 297, 2833, draw_frequency_strip},
-    {151, "frequency_strip_mask", 18, 27, 2833, draw_frequency_strip_mask},
+    {100, "airspeed_face", airspeed_geometry::face, usual_resolution, draw_airspeed_face},
+    {102, "airspeed_needle", airspeed_geometry::needle_picture, usual_resolution, draw_main_needle},
+    {105, "manifold_pressure_face", manifold_pressure_geometry::face, usual_resolution, draw_manifold_pressure_face},
+    {107, "manifold_pressure_needle", manifold_pressure_geometry::needle_picture, usual_resolution, draw_main_needle},
+    {110, "tachometer_face", engine_tachometer_geometry::face, usual_resolution, draw_tachometer_face},
+    {112, "tachometer_needle", engine_tachometer_geometry::needle_picture, usual_resolution, draw_main_needle},
+    {114, "tachometer_strip", engine_tachometer_geometry::drum_strip, 2833, draw_tachometer_strip},
+    {115, "tachometer_strip_mask", engine_tachometer_geometry::drum_window_size, 2833, draw_tachometer_strip_mask},
+    {120, "fuel_quantity_face", fuel_quantity_geometry::face, usual_resolution, draw_fuel_quantity_face},
+    {122, "fuel_quantity_needle", fuel_quantity_geometry::needle_picture, usual_resolution, draw_fuel_needle},
+    {125, "engine_instruments_face", engine_instruments_geometry::face, usual_resolution, draw_engine_instruments_face},
+    {127, "temperature_needle", engine_instruments_geometry::temperature_needle_picture, usual_resolution, draw_temperature_needle},
+    {129, "pressure_needle", engine_instruments_geometry::pressure_needle_picture, usual_resolution, draw_pressure_needle},
+    {131, "radar_altimeter_face", radar_altimeter_geometry::face, usual_resolution, draw_radar_altimeter_face},
+    {133, "radar_altimeter_needle", radar_altimeter_geometry::needle_picture, usual_resolution, draw_radar_altimeter_needle},
+    {135, "labs_face", labs_instrument_geometry::face, usual_resolution, draw_labs_face},
+    {137, "labs_pointer", labs_instrument_geometry::pointer_picture, usual_resolution, draw_labs_pointer},
+    {139, "labs_overlay", labs_instrument_geometry::face, usual_resolution, draw_labs_overlay},
+    {145, "direction_finder_face", direction_finder_geometry::face, 2835, draw_direction_finder_face},
+    {147, "deviation_bar", direction_finder_geometry::deviation_image, usual_resolution, draw_deviation_bar},
+    {148, "deviation_window", direction_finder_geometry::deviation_window_size, usual_resolution, draw_deviation_window},
+    {150, "frequency_strip", direction_finder_geometry::drum_strip, 2833, draw_frequency_strip},
+    {151, "frequency_strip_mask", direction_finder_geometry::drum_window, 2833, draw_frequency_strip_mask},
 };
 
 std::string file_name(const PictureSpec& spec) {
@@ -73,7 +81,7 @@ std::string file_name(const PictureSpec& spec) {
 }
 
 IndexedPicture render(const PictureSpec& spec) {
-    Canvas canvas(spec.width, spec.height);
+    Canvas canvas(spec.size.width, spec.size.height);
     use_face_font(canvas.cr());
     spec.draw(canvas);
     try {
