@@ -139,3 +139,25 @@ TEST(HostCheckDeathTest, RoutineInAnotherCallingConventionIsCaught) {
 }
 
 }  // namespace
+
+namespace {
+
+double __stdcall crashes(uint32_t address) { return *reinterpret_cast<volatile double*>(uintptr_t(address)); }
+double __stdcall never_returns(uint32_t) {
+    for (volatile int spin = 0;; spin = spin + 1) {
+    }
+}
+
+TEST(HostCheckDeathTest, CrashingOrHangingRoutineIsReportedByName) {
+    uint32_t null_address = 0;
+    EXPECT_EXIT(panelhost::call_module_double("conversion routine of \"Probe\"", (void*)crashes, &null_address, 1),
+                ::testing::ExitedWithCode(4), "crashed with an access violation .* in conversion routine of \"Probe\"");
+    EXPECT_EXIT(
+        {
+            panelhost::set_module_call_timeout(0.3);
+            panelhost::call_module_double("update routine of \"Probe\"", (void*)never_returns, &null_address, 1);
+        },
+        ::testing::ExitedWithCode(5), "update routine of \"Probe\" has not returned after 0.3 s");
+}
+
+}  // namespace
