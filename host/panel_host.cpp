@@ -128,15 +128,17 @@ namespace {
 
 Host* active_host = nullptr;
 
-// The services run on the module's call, inside a CallScope; the host's own
-// work is not the module's, so the watchdog pauses meanwhile.
+// The services run on the module's call, inside a CallScope. A crash in the
+// host's own work is not the module's, so the guard steps aside meanwhile;
+// the module's call keeps its start time, so a routine that loops calling
+// services still runs out of time.
 struct HostWork {
     DWORD paused;
     const char* saved;
     HostWork() : paused(call_started.exchange(0)), saved(current_call) {}
     ~HostWork() {
         current_call = saved;
-        if (paused) call_started.store(GetTickCount() ? GetTickCount() : 1);
+        call_started.store(paused);
     }
 };
 

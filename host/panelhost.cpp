@@ -308,11 +308,9 @@ int sheet(const Options& o) {
     for (const GaugeModel& g : host->gauges()) {
         for (int r = 0; r < readings; ++r) {
             // Known variables at this reading's preview values, then --set.
-            for (uint32_t token = 1; token < 4096; ++token) {
-                const VariableInfo* info = variable_info(token);
-                if (!info) continue;
-                if (info->bcd) host->variables.set_word(token, uint32_t(info->preview[r]));
-                else host->variables.set_number(token, info->preview[r]);
+            for (const VariableInfo& v : known_variables()) {
+                if (v.bcd) host->variables.set_word(v.token, uint32_t(v.preview[r]));
+                else host->variables.set_number(v.token, v.preview[r]);
             }
             if (!apply_sets(*host, o.sets)) return usage_error;
             host->install(g);
@@ -518,11 +516,9 @@ int bench(const Options& o) {
     std::unique_ptr<Host> host = open_module(o.positional[0]);
     if (!host) return module_error;
     // Every known variable at its middle preview reading.
-    for (uint32_t token = 1; token < 4096; ++token) {
-        if (const VariableInfo* info = variable_info(token)) {
-            if (info->bcd) host->variables.set_word(token, uint32_t(info->preview[1]));
-            else host->variables.set_number(token, info->preview[1]);
-        }
+    for (const VariableInfo& v : known_variables()) {
+        if (v.bcd) host->variables.set_word(v.token, uint32_t(v.preview[1]));
+        else host->variables.set_number(v.token, v.preview[1]);
     }
     for (const GaugeModel& g : host->gauges()) {
         host->install(g);

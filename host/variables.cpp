@@ -11,7 +11,7 @@ namespace {
 
 // Names, units and preview readings of the variables this host knows. Any
 // other token still works; it just has no name and previews at 0.
-constexpr VariableInfo known_variables[] = {
+constexpr VariableInfo catalogue[] = {
     {2, "ground elevation", "1/256 m", false, {0, 0, 0}},
     {16, "radio frequency", "BCD", true, {0x0190, 0x0345, 0x0415}},
     {39, "bearing deviation", "deg", false, {-12, 0, 9}},
@@ -30,8 +30,10 @@ constexpr VariableInfo known_variables[] = {
 
 }  // namespace
 
+std::span<const VariableInfo> known_variables() { return catalogue; }
+
 const VariableInfo* variable_info(uint32_t token) {
-    for (const VariableInfo& v : known_variables)
+    for (const VariableInfo& v : catalogue)
         if (v.token == token) return &v;
     return nullptr;
 }

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <map>
+#include <span>
 #include <string>
 
 #include "module/records/element_records.h"
@@ -21,6 +22,7 @@ struct VariableInfo {
 
 // The variables this host knows by name; null for any other token.
 const VariableInfo* variable_info(uint32_t token);
+std::span<const VariableInfo> known_variables();
 
 class Variables {
 public:

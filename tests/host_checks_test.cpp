@@ -144,8 +144,7 @@ namespace {
 
 double __stdcall crashes(uint32_t address) { return *reinterpret_cast<volatile double*>(uintptr_t(address)); }
 double __stdcall never_returns(uint32_t) {
-    for (volatile int spin = 0;; spin = spin + 1) {
-    }
+    for (;;) __asm__ volatile("" ::: "memory");
 }
 
 TEST(HostCheckDeathTest, CrashingOrHangingRoutineIsReportedByName) {
