@@ -331,13 +331,14 @@ int main(int argc, char** argv) {
     fs::path out, compare, sheet, review;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
+        fs::path* target = arg == "--out" ? &out
+                         : arg == "--compare" ? &compare
+                         : arg == "--sheet" ? &sheet
+                         : arg == "--review" ? &review
+                                             : nullptr;
+        if (!target) return usage(("unknown option " + arg).c_str());
         if (i + 1 >= argc) return usage(("missing value after " + arg).c_str());
-        fs::path value = argv[++i];
-        if (arg == "--out") out = value;
-        else if (arg == "--compare") compare = value;
-        else if (arg == "--sheet") sheet = value;
-        else if (arg == "--review") review = value;
-        else return usage(("unknown option " + arg).c_str());
+        *target = argv[++i];
     }
     if (out.empty()) return usage("--out DIR is required");
 
