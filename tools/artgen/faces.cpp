@@ -384,12 +384,12 @@ void draw_labs_face(Canvas& canvas) {
     // next, between the scale and the rim.
     auto lettered_down = [&](std::string_view word, double first_y) {
         for (size_t i = 0; i < word.size(); ++i) {
-            letter(cr, word.substr(i, 1), {vertical.pivot().x + vertical.radius(4) + 13, first_y + i * 13.0},
-                   Lettering{9});
+            letter(cr, word.substr(i, 1), {vertical.pivot().x + vertical.radius(4) + 13, first_y + i * 14.0},
+                   Lettering{10});
         }
     };
-    lettered_down("CLIMB", vertical.pivot().y - 76);
-    lettered_down("DIVE", vertical.pivot().y + 24);
+    lettered_down("CLIMB", vertical.pivot().y - 78);
+    lettered_down("DIVE", vertical.pivot().y + 22);
 
     draw_cover(canvas);
 }
