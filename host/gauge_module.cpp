@@ -6,6 +6,8 @@
 #include <fstream>
 #include <iterator>
 
+#include "host/module_call.h"
+
 namespace panelhost {
 
 std::string format(const char* pattern, ...) {
@@ -109,8 +111,13 @@ std::unique_ptr<GaugeModule> GaugeModule::load(const std::string& path, Report& 
     // A full path, so the loader never goes searching for a same-named file.
     std::string load_path = n && n < MAX_PATH ? std::string(full, n) : path;
     UINT old_mode = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
-    module->handle_ = LoadLibraryA(load_path.c_str());
-    DWORD error = GetLastError();
+    DWORD error;
+    {
+        // The loader runs the module's entry routine.
+        ModuleCallScope scope("entry routine (run by the loader)");
+        module->handle_ = LoadLibraryA(load_path.c_str());
+        error = GetLastError();
+    }
     SetErrorMode(old_mode);
     if (!module->handle_) {
         report.error(format("%s: the Windows loader refused it: %s", path.c_str(),

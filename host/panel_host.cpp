@@ -77,15 +77,6 @@ void install_guard() {
     CloseHandle(CreateThread(nullptr, 0, watchdog, nullptr, 0, nullptr));
 }
 
-struct CallScope {
-    CallScope(const char* what) {
-        install_guard();
-        current_call = what;
-        DWORD now = GetTickCount();
-        call_started.store(now ? now : 1);
-    }
-    ~CallScope() { call_started.store(0); }
-};
 
 void check_balance(const char* what, int32_t imbalance, uint32_t count) {
     if (imbalance == 0) return;
@@ -99,13 +90,22 @@ void check_balance(const char* what, int32_t imbalance, uint32_t count) {
 
 }  // namespace
 
+ModuleCallScope::ModuleCallScope(const char* what) {
+    install_guard();
+    current_call = what;
+    DWORD now = GetTickCount();
+    call_started.store(now ? now : 1);
+}
+
+ModuleCallScope::~ModuleCallScope() { call_started.store(0); }
+
 void set_module_call_timeout(double seconds) { call_timeout_ms.store(DWORD(seconds * 1000)); }
 
 double call_module_double(const char* what, const void* routine, const uint32_t* args, uint32_t count) {
     int32_t imbalance = 0;
     double result;
     {
-        CallScope scope(what);
+        ModuleCallScope scope(what);
         result = panelhost_call_returning_double(routine, args, count, &imbalance);
     }
     check_balance(what, imbalance, count);
@@ -115,7 +115,7 @@ double call_module_double(const char* what, const void* routine, const uint32_t*
 void call_module(const char* what, const void* routine, const uint32_t* args, uint32_t count) {
     int32_t imbalance = 0;
     {
-        CallScope scope(what);
+        ModuleCallScope scope(what);
         panelhost_call_returning_nothing(routine, args, count, &imbalance);
     }
     check_balance(what, imbalance, count);
@@ -128,7 +128,7 @@ namespace {
 
 Host* active_host = nullptr;
 
-// The services run on the module's call, inside a CallScope. A crash in the
+// The services run on the module's call, inside a ModuleCallScope. A crash in the
 // host's own work is not the module's, so the guard steps aside meanwhile;
 // the module's call keeps its start time, so a routine that loops calling
 // services still runs out of time.

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "host/gauge_model.h"
+#include "host/module_call.h"
 #include "host/variables.h"
 
 namespace panelhost {
@@ -117,13 +118,5 @@ private:
     const GaugeModel* updating_gauge_ = nullptr;
     ModuleRoutine deinit_ = nullptr;
 };
-
-// Calls into the module: the host calling convention checked, a crash or a
-// routine that never returns reported with `what` and the process ended.
-double call_module_double(const char* what, const void* routine, const uint32_t* args, uint32_t count);
-void call_module(const char* what, const void* routine, const uint32_t* args, uint32_t count);
-
-// Seconds a module routine may run before the host gives up on it.
-void set_module_call_timeout(double seconds);
 
 }  // namespace panelhost
