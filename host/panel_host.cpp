@@ -36,6 +36,9 @@ bool guard_installed = false;
     std::fflush(stdout);
     std::fprintf(stderr, "panelhost: %s\n", text);
     std::fflush(stderr);
+    // Not ExitProcess: the stuck call may hold the loader lock (a hanging
+    // entry routine), and ending the process must not wait for it.
+    TerminateProcess(GetCurrentProcess(), code);
     ExitProcess(code);
 }
 
