@@ -99,6 +99,26 @@ TEST(HostChecks, TruncatedFileIsRefusedBeforeTheLoaderSeesIt) {
     std::remove(copy.c_str());
 }
 
+// Routines that hand the host another gauge's tree (every gauge driving
+// gauge 0's tree) pass the record checks; running them shows it.
+TEST(HostChecks, GaugeWhoseRoutinesWorkOnAnotherGaugesTreeIsReported) {
+    Report report;
+    std::unique_ptr<Host> host = Host::open(fixture("borrowed_tree"), report);
+    ASSERT_NE(host, nullptr) << report.text();
+    EXPECT_EQ(report.text(), "");
+    const panelhost::GaugeModel* second = host->gauge("Second");
+    ASSERT_NE(second, nullptr);
+    host->install(*second);
+    EXPECT_FALSE(host->installed(*second));
+    EXPECT_TRUE(host->installed(*host->gauge("Fixture")));
+    std::string all;
+    for (const std::string& w : host->warnings) all += w + "\n";
+    EXPECT_NE(all.find("a routine of \"Second\" passed element_list_install the element tree of \"Fixture\""),
+              std::string::npos) << all;
+    EXPECT_NE(all.find("the install routine of \"Second\" did not install its element tree"), std::string::npos)
+        << all;
+}
+
 TEST(HostChecks, MissingFileIsAnErrorNotACrash) {
     EXPECT_NE(refusal(beside_tests("no_such_module.gau")).find("cannot open the file"), std::string::npos);
 }

@@ -14,6 +14,7 @@ enum Fault {
     child_cycle,            // the needle lists the face, its parent, as its child
     missing_bitmap,         // the needle names bitmap 103, which is absent
     missing_mask,           // the moving image's bitmap 100 has no 101 beside it
+    borrowed_tree,          // a second gauge whose routines all work on the first gauge's tree
 };
 constexpr Fault fault = Fault(FIXTURE_FAULT);
 
@@ -120,6 +121,25 @@ MOUSERECT mouse_areas[] = {
     {.rect_type = MOUSE_RECT_EOL, .cursor = CURSOR_NONE},
 };
 
+// The second gauge's routines forward the first gauge's root, whichever
+// header they are called through.
+extern GAUGEHDR second_gauge;
+ELEMENT_STATIC_IMAGE second_face = {
+    .header = {.element_type = ELEMENT_TYPE_STATIC_IMAGE,
+               .resource_id = 100,
+               .gauge_header = &second_gauge,
+               .image_flags = IMAGE_FLAGS_STILL},
+};
+ELEMENT_HEADER* second_elements[] = {&second_face.header, nullptr};
+
+GAUGEHDR second_gauge = {
+    .gauge_header_version = GAUGE_HEADER_VERSION_FS700,
+    .gauge_name = "Second",
+    .elements_list = second_elements,
+    .routines = {query, install, initialize, update, generate, draw, kill},
+    .default_size_mm = 100,
+};
+
 }  // namespace
 
 GAUGEHDR fixture_gauge = {
@@ -133,10 +153,10 @@ GAUGEHDR fixture_gauge = {
 };
 
 extern "C" {
-__declspec(dllexport) GAUGESLINKAGE<1> Linkage = {
+__declspec(dllexport) GAUGESLINKAGE<2> Linkage = {
     .module_id = GAUGES_MODULE_ID,
     .module_init = nothing,
     .module_deinit = nothing,
-    .gauge_table = {&fixture_gauge, nullptr},
+    .gauge_table = {&fixture_gauge, fault == borrowed_tree ? &second_gauge : nullptr, nullptr},
 };
 }
