@@ -38,7 +38,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct PictureSpec {
+struct PictureRecipe {
     int id;
     const char* name;
     PixelSize size;
@@ -50,7 +50,7 @@ constexpr int usual_resolution = 2834;
 
 // Every bitmap, in identifier order, sized from its gauge's geometry. The
 // needle of 102 is stored three times because gauges never share a resource.
-constexpr PictureSpec pictures[] = {
+constexpr PictureRecipe pictures[] = {
     {100, "airspeed_face", airspeed_geometry::face, usual_resolution, draw_airspeed_face},
     {102, "airspeed_needle", airspeed_geometry::needle_picture, usual_resolution, draw_main_needle},
     {105, "manifold_pressure_face", manifold_pressure_geometry::face, usual_resolution, draw_manifold_pressure_face},
@@ -76,18 +76,18 @@ constexpr PictureSpec pictures[] = {
     {151, "frequency_strip_mask", direction_finder_geometry::drum_window, 2833, draw_frequency_strip_mask},
 };
 
-std::string file_name(const PictureSpec& spec) {
-    return std::to_string(spec.id) + "_" + spec.name + ".bmp";
+std::string file_name(const PictureRecipe& recipe) {
+    return std::to_string(recipe.id) + "_" + recipe.name + ".bmp";
 }
 
-IndexedPicture render(const PictureSpec& spec) {
-    Canvas canvas(spec.size.width, spec.size.height);
+IndexedPicture render(const PictureRecipe& recipe) {
+    Canvas canvas(recipe.size.width, recipe.size.height);
     use_face_font(canvas.cr());
-    spec.draw(canvas);
+    recipe.draw(canvas);
     try {
-        return index_colours(canvas, spec.pixels_per_metre);
+        return index_colours(canvas, recipe.pixels_per_metre);
     } catch (const std::exception& e) {
-        throw std::runtime_error("bitmap " + std::to_string(spec.id) + ": " + e.what());
+        throw std::runtime_error("bitmap " + std::to_string(recipe.id) + ": " + e.what());
     }
 }
 
@@ -106,8 +106,8 @@ void write_file(const fs::path& path, const std::vector<uint8_t>& bytes) {
 std::vector<std::string> differences(const fs::path& generated, const fs::path& committed) {
     std::vector<std::string> found;
     std::set<std::string> expected;
-    for (const PictureSpec& spec : pictures) {
-        std::string name = file_name(spec);
+    for (const PictureRecipe& recipe : pictures) {
+        std::string name = file_name(recipe);
         expected.insert(name);
         fs::path theirs = committed / name;
         if (!fs::exists(theirs)) {
@@ -346,9 +346,9 @@ int main(int argc, char** argv) {
         require_typeface();
         fs::create_directories(out);
         std::vector<IndexedPicture> rendered;
-        for (const PictureSpec& spec : pictures) {
-            rendered.push_back(render(spec));
-            write_file(out / file_name(spec), bmp_file(rendered.back()));
+        for (const PictureRecipe& recipe : pictures) {
+            rendered.push_back(render(recipe));
+            write_file(out / file_name(recipe), bmp_file(rendered.back()));
         }
         if (!sheet.empty()) write_contact_sheet(rendered, sheet);
         if (!review.empty()) {
