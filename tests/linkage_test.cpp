@@ -88,13 +88,103 @@ TEST(GaugeHeaders, CommonFields) {
     }
 }
 
+// Every record reachable from a gauge's header, with its size: the header,
+// its name, element list and mouse areas, each element with its child list,
+// failure list and calibration table.
+struct Record {
+    const void* address;
+    size_t size;
+    std::string what;
+};
+
+size_t records_in_list(const FAILURE_RECORD* list) {
+    size_t n = 1;
+    while (list[n - 1].key) ++n;
+    return n;
+}
+
+size_t records_in_list(const MOUSERECT* list) {
+    size_t n = 1;
+    while (list[n - 1].rect_type != MOUSE_RECT_EOL) ++n;
+    return n;
+}
+
+void collect_element(ELEMENT_HEADER* element, std::vector<Record>& records) {
+    static const size_t size_of_kind[] = {sizeof(ELEMENT_STATIC_IMAGE), sizeof(ELEMENT_NEEDLE), 0, 0,
+                                          sizeof(ELEMENT_ICON), sizeof(ELEMENT_MOVING_IMAGE)};
+    std::string bitmap = "element " + std::to_string(element->resource_id);
+    records.push_back({element, size_of_kind[element->element_type], bitmap});
+    if (element->failures) {
+        records.push_back({element->failures, sizeof(FAILURE_RECORD) * records_in_list(element->failures),
+                           "failure list of " + bitmap});
+    }
+    if (element->element_type == ELEMENT_TYPE_NEEDLE) {
+        auto* needle = reinterpret_cast<ELEMENT_NEEDLE*>(element);
+        if (needle->nonlinearity) {
+            records.push_back({needle->nonlinearity, sizeof(NONLINEARITY) * needle->point_count,
+                               "calibration table of " + bitmap});
+        }
+    }
+    if (element->children) {
+        auto children = children_of(element);
+        records.push_back({element->children, sizeof(ELEMENT_HEADER*) * (children.size() + 1),
+                           "child list of " + bitmap});
+        for (ELEMENT_HEADER* child : children) collect_element(child, records);
+    }
+}
+
+std::vector<Record> records_of(GAUGEHDR* gauge) {
+    std::vector<Record> records = {
+        {gauge, sizeof(GAUGEHDR), "header"},
+        {gauge->gauge_name, std::strlen(gauge->gauge_name) + 1, "name"},
+        {gauge->elements_list, 2 * sizeof(ELEMENT_HEADER*), "element list"},
+        {gauge->mouse_rect, sizeof(MOUSERECT) * records_in_list(gauge->mouse_rect), "mouse areas"},
+    };
+    collect_element(root_of(gauge), records);
+    return records;
+}
+
+bool overlap(const Record& a, const Record& b) {
+    auto* a_start = static_cast<const char*>(a.address);
+    auto* b_start = static_cast<const char*>(b.address);
+    return a_start < b_start + b.size && b_start < a_start + a.size;
+}
+
+// Elements of one gauge may share its failure list; nothing at all is shared
+// between gauges, not even two lists that happen to hold the same records.
 TEST(GaugeHeaders, NoTwoGaugesShareARecord) {
-    std::vector<const void*> seen;
+    std::vector<GAUGEHDR*> gauges = corvalenx().gauges();
+    std::vector<std::vector<Record>> records;
+    for (GAUGEHDR* gauge : gauges) records.push_back(records_of(gauge));
+    for (size_t g = 0; g < gauges.size(); ++g) {
+        for (size_t h = g + 1; h < gauges.size(); ++h) {
+            for (const Record& mine : records[g]) {
+                for (const Record& theirs : records[h]) {
+                    EXPECT_FALSE(overlap(mine, theirs))
+                        << gauges[g]->gauge_name << " " << mine.what << " and " << gauges[h]->gauge_name
+                        << " " << theirs.what;
+                }
+            }
+        }
+    }
+}
+
+bool writable(const void* p) {
+    MEMORY_BASIC_INFORMATION info{};
+    VirtualQuery(p, &info, sizeof info);
+    return info.Protect & (PAGE_READWRITE | PAGE_WRITECOPY | PAGE_EXECUTE_READWRITE | PAGE_EXECUTE_WRITECOPY);
+}
+
+// The host writes into elements, variable records and the angles of every
+// calibration point while a gauge is installed.
+TEST(GaugeHeaders, RecordsTheHostWritesAreWritable) {
     for (GAUGEHDR* gauge : corvalenx().gauges()) {
-        for (const void* record : {(const void*)gauge->elements_list, (const void*)root_of(gauge),
-                                   (const void*)gauge->mouse_rect}) {
-            EXPECT_EQ(std::find(seen.begin(), seen.end(), record), seen.end()) << gauge->gauge_name;
-            seen.push_back(record);
+        for (const Record& record : records_of(gauge)) {
+            if (record.what.rfind("element ", 0) == 0 || record.what.rfind("calibration table", 0) == 0) {
+                EXPECT_TRUE(writable(record.address)) << gauge->gauge_name << " " << record.what;
+                EXPECT_TRUE(writable(static_cast<const char*>(record.address) + record.size - 1))
+                    << gauge->gauge_name << " " << record.what;
+            }
         }
     }
 }
