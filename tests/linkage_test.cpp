@@ -97,15 +97,20 @@ struct Record {
     std::string what;
 };
 
+// Lists are short; one without its end record is reported, not followed on.
+constexpr size_t longest_list = 64;
+
 size_t records_in_list(const FAILURE_RECORD* list) {
     size_t n = 1;
-    while (list[n - 1].key) ++n;
+    while (list[n - 1].key && n < longest_list) ++n;
+    EXPECT_LT(n, longest_list) << "failure list without an end record";
     return n;
 }
 
 size_t records_in_list(const MOUSERECT* list) {
     size_t n = 1;
-    while (list[n - 1].rect_type != MOUSE_RECT_EOL) ++n;
+    while (list[n - 1].rect_type != MOUSE_RECT_EOL && n < longest_list) ++n;
+    EXPECT_LT(n, longest_list) << "mouse-area list without an end record";
     return n;
 }
 
@@ -113,7 +118,12 @@ void collect_element(ELEMENT_HEADER* element, std::vector<Record>& records) {
     static const size_t size_of_kind[] = {sizeof(ELEMENT_STATIC_IMAGE), sizeof(ELEMENT_NEEDLE), 0, 0,
                                           sizeof(ELEMENT_ICON), sizeof(ELEMENT_MOVING_IMAGE)};
     std::string bitmap = "element " + std::to_string(element->resource_id);
-    records.push_back({element, size_of_kind[element->element_type], bitmap});
+    size_t size = element->element_type < std::size(size_of_kind) ? size_of_kind[element->element_type] : 0;
+    if (size == 0) {
+        ADD_FAILURE() << bitmap << " is of unknown kind " << element->element_type;
+        size = sizeof(ELEMENT_HEADER);
+    }
+    records.push_back({element, size, bitmap});
     if (element->failures) {
         records.push_back({element->failures, sizeof(FAILURE_RECORD) * records_in_list(element->failures),
                            "failure list of " + bitmap});
