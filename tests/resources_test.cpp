@@ -236,25 +236,40 @@ struct Calibration {
     int face;
     FacePoint pivot;
     std::vector<std::pair<int, int>> points;
+    std::vector<double> values;
     bool first_on_numeral = false;
 };
 
-// The calibration points of every calibrated needle, as the records store
-// them; each must lie on the outer end of its long mark.
-const Calibration calibrations[] = {
-    {100, {139.5, 139.5}, {{143, 7}, {192, 20}, {254, 78}, {269, 139}, {259, 188}, {221, 238}, {130, 268}, {9, 130}, {111, 11}}, true},
-    {105, {139.5, 139.5}, {{15, 174}, {139, 8}, {262, 174}, {28, 207}}},
-    {120, {139.5, 139.5}, {{96, 258}, {19, 182}, {56, 41}, {267, 139}, {182, 258}}},
-    {125, {127.5, 127.5}, {{34, 62}, {127, 13}, {220, 62}}},
-    {125, {107.5, 175.5}, {{107, 236}, {44, 175}, {107, 111}}},
-    {125, {147.5, 175.5}, {{147, 113}, {208, 191}, {147, 238}}},
-    {131, {139.5, 139.5}, {{139, 8}, {204, 25}, {252, 74}, {270, 139}, {251, 204}, {204, 251}, {139, 270}, {25, 204}, {25, 73}, {85, 18}}},
-    {135, {156.5, 253.5}, {{65, 74}, {156, 53}, {246, 75}}},
-    {135, {77.5, 174.5}, {{255, 83}, {276, 174}, {253, 264}}},
+// The calibration tables of every calibrated needle, as the records store
+// them; each point must lie on the outer end of its long mark.
+const Calibration airspeed{100,
+                           {139.5, 139.5},
+                           {{143, 7}, {192, 20}, {254, 78}, {269, 139}, {259, 188}, {221, 238}, {130, 268}, {9, 130},
+                            {111, 11}},
+                           {0, 60, 80, 100, 120, 160, 200, 300, 400},
+                           true};
+const Calibration manifold{105, {139.5, 139.5}, {{15, 174}, {139, 8}, {262, 174}, {28, 207}}, {10, 30, 50, 75}};
+const Calibration fuel_quantity{120, {139.5, 139.5}, {{96, 258}, {19, 182}, {56, 41}, {267, 139}, {182, 258}},
+                                {0, 500, 1000, 2000, 2500}};
+const Calibration temperature{125, {127.5, 127.5}, {{34, 62}, {127, 13}, {220, 62}}, {-50, 50, 150}};
+const Calibration oil_pressure{125, {107.5, 175.5}, {{107, 236}, {44, 175}, {107, 111}}, {0, 100, 200}};
+const Calibration fuel_pressure{125, {147.5, 175.5}, {{147, 113}, {208, 191}, {147, 238}}, {36, 15, 0}};
+const Calibration radar_altimeter{131,
+                                  {139.5, 139.5},
+                                  {{139, 8}, {204, 25}, {252, 74}, {270, 139}, {251, 204}, {204, 251}, {139, 270},
+                                   {25, 204}, {25, 73}, {85, 18}},
+                                  {0, 20, 50, 100, 200, 500, 1000, 2000, 5000, 8000}};
+const Calibration labs_lateral{135, {156.5, 253.5}, {{65, 74}, {156, 53}, {246, 75}}, {-900, 0, 900}};
+const Calibration labs_vertical{135, {77.5, 174.5}, {{255, 83}, {276, 174}, {253, 264}}, {7, 4, 1}};
+
+const Calibration* const calibrations[] = {
+    &airspeed, &manifold, &fuel_quantity, &temperature, &oil_pressure, &fuel_pressure, &radar_altimeter, &labs_lateral,
+    &labs_vertical,
 };
 
 TEST(Faces, EachCalibrationPointIsTheOuterEndOfItsMark) {
-    for (const Calibration& scale : calibrations) {
+    for (const Calibration* calibration : calibrations) {
+        const Calibration& scale = *calibration;
         Bitmap face = bitmap(scale.face);
         for (size_t i = 0; i < scale.points.size(); ++i) {
             auto [x, y] = scale.points[i];
@@ -269,6 +284,188 @@ TEST(Faces, EachCalibrationPointIsTheOuterEndOfItsMark) {
             FacePoint inside = along(scale.pivot, bearing, reach - 6);
             EXPECT_GE(luma(face.at(int(inside.x), int(inside.y))), 150) << "the mark runs inward from the point";
         }
+    }
+}
+
+// A scale as the face draws it: through each stop, the bearing (unwrapped,
+// so that it only grows clockwise), the radius of the marks' outer ends, and
+// the value. Between stops all three are linear in each other.
+struct Stop {
+    double bearing, radius, value;
+};
+
+std::vector<Stop> stops_of(const Calibration& scale) {
+    std::vector<Stop> stops;
+    for (size_t i = 0; i < scale.points.size(); ++i) {
+        auto [x, y] = scale.points[i];
+        double bearing = bearing_from(scale.pivot, x + 0.5, y + 0.5);
+        if (!stops.empty()) {
+            while (bearing < stops.back().bearing) bearing += 360;
+        }
+        stops.push_back({bearing, std::hypot(x + 0.5 - scale.pivot.x, y + 0.5 - scale.pivot.y), scale.values[i]});
+    }
+    return stops;
+}
+
+double bearing_of_value(const std::vector<Stop>& stops, double value) {
+    for (size_t i = 0; i + 1 < stops.size(); ++i) {
+        const Stop &a = stops[i], &b = stops[i + 1];
+        if (value >= std::min(a.value, b.value) && value <= std::max(a.value, b.value)) {
+            return a.bearing + (b.bearing - a.bearing) * (value - a.value) / (b.value - a.value);
+        }
+    }
+    ADD_FAILURE() << "value " << value << " lies off the scale";
+    return 0;
+}
+
+double radius_at(const std::vector<Stop>& stops, double bearing) {
+    if (bearing <= stops.front().bearing) return stops.front().radius;
+    for (size_t i = 0; i + 1 < stops.size(); ++i) {
+        const Stop &a = stops[i], &b = stops[i + 1];
+        if (bearing <= b.bearing) {
+            return a.radius + (b.radius - a.radius) * (bearing - a.bearing) / (b.bearing - a.bearing);
+        }
+    }
+    return stops.back().radius;
+}
+
+// Brightness between pixel centres, so that a ring crosses a thin mark
+// as one run however the mark's edge pixels fall.
+double luma_between(const Bitmap& b, FacePoint p) {
+    const double x = p.x - 0.5, y = p.y - 0.5;
+    const int x0 = int(std::floor(x)), y0 = int(std::floor(y));
+    const double fx = x - x0, fy = y - y0;
+    auto at = [&](int px, int py) {
+        return double(luma(b.at(std::clamp(px, 0, b.width - 1), std::clamp(py, 0, b.height - 1))));
+    };
+    const double upper = at(x0, y0) * (1 - fx) + at(x0 + 1, y0) * fx;
+    const double lower = at(x0, y0 + 1) * (1 - fx) + at(x0 + 1, y0 + 1) * fx;
+    return upper * (1 - fy) + lower * fy;
+}
+
+// The middle bearing of each mark a ring `depth` inside the marks' outer ends
+// crosses, clockwise from `from` to `to`.
+std::vector<double> marks_crossed(const Bitmap& face, FacePoint pivot, const std::vector<Stop>& stops, double depth,
+                                  double from, double to) {
+    std::vector<double> middles;
+    double run_start = 0;
+    bool inked = false;
+    constexpr double step = 0.05;
+    for (double bearing = from; bearing <= to + step; bearing += step) {
+        bool ink = bearing <= to &&
+                   luma_between(face, along(pivot, bearing, radius_at(stops, bearing) - depth)) >= 128;
+        if (ink && !inked) run_start = bearing;
+        if (!ink && inked) middles.push_back((run_start + bearing - step) / 2);
+        inked = ink;
+    }
+    return middles;
+}
+
+std::vector<double> every(double from, double to, double step) {
+    std::vector<double> values;
+    for (double v = from; v <= to + step / 1000; v += step) values.push_back(v);
+    return values;
+}
+
+// Marks of one length and longer, and how far in from the outer ends a ring
+// crosses all of them and no shorter one.
+struct Tier {
+    const char* which;
+    double depth;
+    std::vector<double> values;
+};
+
+struct MarkedScale {
+    std::string name;
+    int face;
+    FacePoint pivot;
+    std::vector<Stop> stops;
+    double first, last;  // values at the ends of the stretch searched
+    std::vector<Tier> tiers;
+};
+
+std::vector<MarkedScale> marked_scales() {
+    std::vector<double> radar_marks;
+    for (size_t i = 0; i + 1 < radar_altimeter.values.size(); ++i) {
+        double from = radar_altimeter.values[i], to = radar_altimeter.values[i + 1];
+        int steps = to == 8000 ? 3 : 5;  // two short marks before the last, four elsewhere
+        for (int k = 0; k < steps; ++k) radar_marks.push_back(from + (to - from) * k / steps);
+    }
+    radar_marks.push_back(8000);
+    std::vector<double> fuel_pressure_long = every(0, 35, 5);
+    fuel_pressure_long.push_back(36);  // its calibration point's mark
+    std::vector<double> thirds;
+    for (int third = 3; third <= 21; ++third) thirds.push_back(third / 3.0);
+
+    // The tachometer's scale is its needle's turn, 3.6 degrees per 10 RPM.
+    const std::vector<Stop> tachometer{{0, 130, 0}, {360, 130, 100}};
+    // The direction finder's rims: 17 marks 5.4 degrees apart about the
+    // disc's centre, alternately long and short, the middle one longest.
+    const std::vector<Stop> upper_rim{{-43.2, 81.5, 0}, {43.2, 81.5, 16}};
+    const std::vector<Stop> lower_rim{{136.8, 81.5, 0}, {223.2, 81.5, 16}};
+
+    return {
+        // Nothing between the 0 and the 60.
+        {"airspeed", 100, airspeed.pivot, stops_of(airspeed), 15, 400,
+         {{"every mark", 3, every(60, 400, 10)},
+          {"long marks", 12, {60, 80, 100, 120, 160, 200, 250, 300, 350, 400}}}},
+        {"manifold pressure", 105, manifold.pivot, stops_of(manifold), 10, 75,
+         {{"every mark", 3, every(10, 75, 1)}, {"long marks", 12, every(10, 75, 5)}}},
+        {"tachometer", 110, {139.5, 139.5}, tachometer, 0, 99,
+         {{"every mark", 3, every(0, 99, 1)},
+          {"medium and long marks", 9.5, every(0, 95, 5)},
+          {"long marks", 12, every(0, 90, 10)}}},
+        {"fuel quantity", 120, fuel_quantity.pivot, stops_of(fuel_quantity), 0, 2500,
+         {{"every mark", 3, every(0, 2500, 100)}, {"long marks", 12, every(0, 2500, 500)}}},
+        {"temperature", 125, temperature.pivot, stops_of(temperature), -50, 150,
+         {{"every mark", 2.5, every(-50, 150, 10)}, {"long marks", 8, every(-50, 150, 50)}}},
+        {"oil pressure", 125, oil_pressure.pivot, stops_of(oil_pressure), 0, 200,
+         {{"every mark", 2.5, every(0, 200, 10)}, {"long marks", 8, every(0, 200, 50)}}},
+        {"fuel pressure", 125, fuel_pressure.pivot, stops_of(fuel_pressure), 0, 36,
+         {{"every mark", 2.5, every(0, 36, 1)}, {"long marks", 8, fuel_pressure_long}}},
+        {"radar altimeter", 131, radar_altimeter.pivot, stops_of(radar_altimeter), 0, 8000,
+         {{"every mark", 3, radar_marks}, {"long marks", 12, radar_altimeter.values}}},
+        {"LABS lateral", 135, labs_lateral.pivot, stops_of(labs_lateral), -900, 900,
+         {{"every mark", 3, every(-900, 900, 100)}, {"long marks", 9.5, every(-900, 900, 300)}}},
+        {"LABS vertical", 135, labs_vertical.pivot, stops_of(labs_vertical), 1, 7,
+         {{"every mark", 3, thirds}, {"long marks", 9.5, every(1, 7, 1)}}},
+        {"direction finder upper rim", 145, {129.5, 128.5}, upper_rim, 0, 16,
+         {{"every mark", 3, every(0, 16, 1)}, {"long marks", 8, every(0, 16, 2)}, {"the middle mark", 12, {8}}}},
+        {"direction finder lower rim", 145, {129.5, 128.5}, lower_rim, 0, 16,
+         {{"every mark", 3, every(0, 16, 1)}, {"long marks", 8, every(0, 16, 2)}, {"the middle mark", 12, {8}}}},
+    };
+}
+
+TEST(Faces, MarksStandEvenlyInAngleBetweenCalibrationPoints) {
+    for (const MarkedScale& scale : marked_scales()) {
+        Bitmap face = bitmap(scale.face);
+        double from = bearing_of_value(scale.stops, scale.first), to = bearing_of_value(scale.stops, scale.last);
+        if (from > to) std::swap(from, to);
+        for (const Tier& tier : scale.tiers) {
+            SCOPED_TRACE(scale.name + ", " + tier.which);
+            std::vector<double> expected;
+            for (double v : tier.values) expected.push_back(bearing_of_value(scale.stops, v));
+            std::sort(expected.begin(), expected.end());
+            // A little past each end, so that the end marks are crossed whole.
+            std::vector<double> found = marks_crossed(face, scale.pivot, scale.stops, tier.depth, from - 1.5, to + 1.5);
+            EXPECT_EQ(found.size(), expected.size()) << "marks crossed";
+            if (found.size() != expected.size()) continue;
+            for (size_t i = 0; i < found.size(); ++i) {
+                EXPECT_NEAR(found[i], expected[i], 0.3) << "bearing of mark " << i;
+            }
+        }
+    }
+}
+
+TEST(Faces, NoMarksInTheGapFromTheLastPointBackToTheFirst) {
+    for (const Calibration* scale : {&manifold, &radar_altimeter}) {
+        SCOPED_TRACE("face " + std::to_string(scale->face));
+        Bitmap face = bitmap(scale->face);
+        std::vector<Stop> stops = stops_of(*scale);
+        Stop from = stops.back(), to = stops.front();
+        to.bearing += 360;
+        // A ring through every mark's reach, clear of the two end marks.
+        EXPECT_TRUE(marks_crossed(face, scale->pivot, {from, to}, 4, from.bearing + 1.5, to.bearing - 1.5).empty());
     }
 }
 
