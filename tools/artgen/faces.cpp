@@ -207,14 +207,18 @@ void draw_engine_instruments_face(Canvas& canvas) {
     letter(cr, "°C", along(temperature.pivot(), temperature.bearing(25), temperature.radius(25) - 31),
            Lettering{9});
 
+    // The half-dials' numerals are small: a little tracking keeps their
+    // digits apart.
+    constexpr Lettering half_dial_numerals{9, true, 0.8};
     const Scale oil(oil_pivot, oil_calibration);
     for (int psi = 0; psi <= 200; psi += 10) {
         mark_at(cr, oil, psi, psi % 50 == 0 ? long_fine : short_fine);
     }
     for (int psi : {0, 100, 200}) {
-        numeral_at(cr, oil, psi, std::to_string(psi), long_fine.length + 3, Lettering{9});
+        numeral_at(cr, oil, psi, std::to_string(psi), long_fine.length + 3, half_dial_numerals);
     }
-    letter(cr, "OIL", along(oil.pivot(), 305, 30), Lettering{8, true, 1});
+    // Each word high in its half-dial, clear of the numerals either side.
+    letter(cr, "OIL", along(oil.pivot(), 322.5, 27), Lettering{8, true, 1});
 
     const Scale fuel(fuel_pivot, fuel_calibration);
     for (int psi = 0; psi <= 36; ++psi) {
@@ -222,9 +226,9 @@ void draw_engine_instruments_face(Canvas& canvas) {
         mark_at(cr, fuel, psi, psi % 5 == 0 || psi == 36 ? long_fine : finest);
     }
     for (int psi : {0, 10, 20, 30}) {
-        numeral_at(cr, fuel, psi, std::to_string(psi), long_fine.length + 3, Lettering{9});
+        numeral_at(cr, fuel, psi, std::to_string(psi), long_fine.length + 3, half_dial_numerals);
     }
-    letter(cr, "FUEL", along(fuel.pivot(), 55, 30), Lettering{8, true, 1});
+    letter(cr, "FUEL", along(fuel.pivot(), 37.5, 27), Lettering{8, true, 1});
 }
 
 void draw_radar_altimeter_face(Canvas& canvas) {
