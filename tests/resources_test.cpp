@@ -11,6 +11,7 @@
 #include <numbers>
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "tests/support/loaded_module.h"
@@ -469,6 +470,46 @@ TEST(Faces, NoMarksInTheGapFromTheLastPointBackToTheFirst) {
     }
 }
 
+TEST(Faces, GroundsAndMarksInTheirOwnColours) {
+    constexpr Rgb dark_grey{32, 32, 32}, plum_black{24, 16, 24}, blue_black{16, 16, 24};
+    constexpr Rgb off_white{253, 248, 236}, warm_white{242, 236, 226};
+    struct Ground {
+        int face;
+        int x, y;
+        Rgb colour;
+    };
+    for (const Ground& g : {Ground{100, 139, 139, dark_grey}, Ground{105, 139, 139, dark_grey},
+                            Ground{110, 139, 139, dark_grey}, Ground{120, 139, 139, dark_grey},
+                            Ground{125, 127, 60, plum_black}, Ground{125, 127, 220, blue_black},
+                            Ground{131, 139, 139, plum_black}}) {
+        EXPECT_EQ(bitmap(g.face).at(g.x, g.y), g.colour) << "face " << g.face << " at " << g.x << ", " << g.y;
+    }
+    // The LABS face: faint horizontal bands between two blue-blacks.
+    Bitmap labs = bitmap(135);
+    std::set<int> reds;
+    for (int y = 100; y <= 160; ++y) {
+        Rgb c = labs.at(200, y);
+        EXPECT_TRUE(c.g == 16 && c.b == 24 && c.r >= 14 && c.r <= 24) << "row " << y << ": " << c;
+        reds.insert(c.r);
+    }
+    EXPECT_GT(reds.size(), 2u) << "banded";
+
+    // The long marks, inward from each calibration point.
+    for (const Calibration* scale : calibrations) {
+        Bitmap face = bitmap(scale->face);
+        const Rgb ink = scale->face == 131 ? warm_white : off_white;
+        for (size_t i = scale->first_on_numeral ? 1 : 0; i < scale->points.size(); ++i) {
+            auto [x, y] = scale->points[i];
+            double bearing = bearing_from(scale->pivot, x + 0.5, y + 0.5);
+            double reach = std::hypot(x + 0.5 - scale->pivot.x, y + 0.5 - scale->pivot.y);
+            for (double depth : {3.0, 6.0}) {
+                FacePoint p = along(scale->pivot, bearing, reach - depth);
+                EXPECT_EQ(face.at(int(p.x), int(p.y)), ink) << "face " << scale->face << ", the mark of point " << i;
+            }
+        }
+    }
+}
+
 TEST(Faces, TachometerNumeralMarksStandEveryThirtySixDegreesFromTwelveOClock) {
     Bitmap face = bitmap(110);
     const FacePoint pivot{139.5, 139.5};
@@ -508,10 +549,7 @@ TEST(Needles, PointAtTheirRightEdgeOnThePivotRow) {
         EXPECT_EQ(n.pivot_y, (b.height - 1) / 2) << "the pivot is on the middle row";
         EXPECT_TRUE(b.opaque(b.width - 1, n.pivot_y)) << "the tip";
         // An off-white blade leads to the tip.
-        Rgb blade = b.at(b.width - 12, n.pivot_y);
-        EXPECT_GE(blade.r, 240);
-        EXPECT_GE(blade.g, 235);
-        EXPECT_GE(blade.b, 220);
+        EXPECT_EQ(b.at(b.width - 12, n.pivot_y), (Rgb{253, 248, 236}));
         // Everything around the needle is see-through.
         EXPECT_FALSE(b.opaque(b.width - 1, 0));
         EXPECT_FALSE(b.opaque(b.width - 1, b.height - 1));
@@ -534,6 +572,10 @@ TEST(Needles, AirspeedManifoldAndTachometerShareOnePicture) {
 }
 
 TEST(Needles, DarkHubAndCounterweightBehindTheBlade) {
+    constexpr Rgb tail_dark{36, 47, 65};
+    for (auto [id, x, y] : {std::tuple{102, 34, 8}, {102, 8, 8}, {122, 20, 8}, {122, 8, 8}, {129, 6, 11}, {133, 40, 11}}) {
+        EXPECT_EQ(bitmap(id).at(x, y), tail_dark) << "the tail of " << id << " at " << x << ", " << y;
+    }
     Bitmap main = bitmap(102);
     EXPECT_LT(luma(main.at(54 + 4, 8)), 80) << "hub disc on the pivot";
     EXPECT_LT(luma(main.at(54 + 10, 8)), 80) << "dark up to 12 pixels out";
