@@ -14,7 +14,6 @@
 namespace {
 
 constexpr double full_turn = 2 * std::numbers::pi;
-constexpr Rgb blade_edge{150, 146, 138};
 
 // Half-widths along a needle, from a point on its axis outward.
 struct Taper {
@@ -37,13 +36,11 @@ void fill_and_outline(cairo_t* cr, Rgb fill, Rgb outline, double outline_width) 
     cairo_stroke(cr);
 }
 
-// An off-white blade with a faint grey line along its axis, as a painted
-// blade catches the light on its ridge.
+// A plain off-white blade: over the dark faces it reads best unshaded.
 void blade(cairo_t* cr, double axis_y, std::initializer_list<Taper> profile) {
     tapered(cr, axis_y, profile);
     set_colour(cr, off_white);
     cairo_fill(cr);
-    (void)blade_edge;
 }
 
 void disc(cairo_t* cr, Point c, double radius) {
