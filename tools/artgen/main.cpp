@@ -9,12 +9,14 @@
 // each gauge put together at a sample reading.
 #include <omp.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <set>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -255,17 +257,61 @@ void write_assembled(const std::vector<IndexedPicture>& rendered, const fs::path
         std::vector<Needle> needles;
         int overlay;
     };
+    // Sample readings placed from the same geometry the records use, so the
+    // previews show the needles and drums where the host puts them.
+    auto needle = [](int id, PixelPoint at, PixelPoint pivot, double bearing) {
+        return Needle{id, {double(at.x), double(at.y)}, {double(pivot.x), double(pivot.y)}, bearing};
+    };
+    auto calibrated = [&](int id, PixelPoint at, PixelPoint pivot, std::span<const ScalePoint> table, double value) {
+        return needle(id, at, pivot, Scale(at, table).bearing(value));
+    };
+    auto at_pixel = [](PixelPoint p) { return Point{double(p.x), double(p.y)}; };
+    namespace df = direction_finder_geometry;
+    namespace eng = engine_instruments_geometry;
+    namespace labs = labs_instrument_geometry;
+    namespace tach = engine_tachometer_geometry;
+    constexpr double rpm = 2350;
+    // A drum shows digit d at 10 * d of its 0..100 axis: d cells down the strip.
+    auto digit = [&](int id, PixelPoint window, int pitch, int d) {
+        return Drum{id, at_pixel(window), 0, double(d * pitch)};
+    };
+    // The deviation bar at +5 degrees: 15 of the axis's 40 units of travel.
+    const double deviation_offset = -(df::deviation_image.width - df::deviation_window_size.width) * 15 / 40.0;
     const Gauge gauges[] = {
-        {"airspeed_at_250", 100, {}, {{102, {139, 139}, {54, 8}, 229}}, 0},
-        {"manifold_at_30", 105, {}, {{107, {139, 139}, {54, 8}, 0}}, 0},
-        {"tachometer_at_2350", 110, {{114, {70, 120}, 0, 2 * 39}}, {{112, {139, 139}, {54, 8}, 126}}, 0},
-        {"fuel_at_1500", 120, {}, {{122, {139, 139}, {55, 8}, 24.85}}, 0},
+        {"airspeed_at_250", 100, {},
+         {calibrated(102, airspeed_geometry::needle_pivot, airspeed_geometry::needle_pivot_in_picture,
+                     airspeed_geometry::calibration, 250)},
+         0},
+        {"manifold_at_30", 105, {},
+         {calibrated(107, manifold_pressure_geometry::needle_pivot, manifold_pressure_geometry::needle_pivot_in_picture,
+                     manifold_pressure_geometry::calibration, 30)},
+         0},
+        {"tachometer_at_2350", 110, {digit(114, tach::drum_window, tach::drum_cell_pitch, 2)},
+         // The needle's angle is clockwise from three o'clock; a bearing from twelve.
+         {needle(112, tach::needle_pivot, tach::needle_pivot_in_picture,
+                 std::fmod(tach::angle_at_rest + tach::degrees_per_rpm * rpm - 270, 360))},
+         0},
+        {"fuel_at_1500", 120, {},
+         {calibrated(122, fuel_quantity_geometry::needle_pivot, fuel_quantity_geometry::needle_pivot_in_picture,
+                     fuel_quantity_geometry::calibration, 1500)},
+         0},
         {"engine_at_50_100_15", 125, {},
-         {{127, {127, 127}, {10, 10}, 0}, {129, {107, 175}, {17, 11}, 270}, {129, {147, 175}, {17, 11}, 105}}, 0},
-        {"radar_at_100", 131, {}, {{133, {139, 139}, {87, 11}, 90}}, 0},
-        {"labs_at_300_5", 135, {}, {{137, {156, 253}, {9, 9}, 9}, {137, {77, 174}, {9, 9}, 81}}, 139},
+         {calibrated(127, eng::temperature_pivot, eng::temperature_pivot_in_picture, eng::temperature_calibration, 50),
+          calibrated(129, eng::oil_pivot, eng::pressure_pivot_in_picture, eng::oil_calibration, 100),
+          calibrated(129, eng::fuel_pivot, eng::pressure_pivot_in_picture, eng::fuel_calibration, 15)},
+         0},
+        {"radar_at_100", 131, {},
+         {calibrated(133, radar_altimeter_geometry::needle_pivot, radar_altimeter_geometry::needle_pivot_in_picture,
+                     radar_altimeter_geometry::calibration, 100)},
+         0},
+        {"labs_at_300_5", 135, {},
+         {calibrated(137, labs::lateral_pivot, labs::pointer_pivot_in_picture, labs::lateral_calibration, 300),
+          calibrated(137, labs::vertical_pivot, labs::pointer_pivot_in_picture, labs::vertical_calibration, 5)},
+         139},
         {"direction_finder_345_plus5", 145,
-         {{150, {100, 0}, 0, 3 * 27}, {150, {119, 0}, 0, 4 * 27}, {150, {138, 0}, 0, 5 * 27}, {147, {44, 43}, -(60 - 15), 0}},
+         {digit(150, df::hundreds_drum, df::drum_cell_pitch, 3), digit(150, df::tens_drum, df::drum_cell_pitch, 4),
+          digit(150, df::ones_drum, df::drum_cell_pitch, 5),
+          {147, at_pixel(df::deviation_window), deviation_offset, 0}},
          {}, 0},
     };
     fs::create_directories(dir);
