@@ -42,11 +42,17 @@ bool guard_installed = false;
     ExitProcess(code);
 }
 
+// A crash inside the module: what and where, for the watchdog to report.
+std::atomic<const char*> crash_what{nullptr};
+std::atomic<uintptr_t> crash_address{0};
+
+// Runs on the crashed thread, possibly with almost no stack left (a routine
+// that recursed without end): it only records the crash and waits, and the
+// watchdog thread, on a stack of its own, reports it and ends the process.
 LONG CALLBACK module_crashed(EXCEPTION_POINTERS* info) {
     if (!call_started.load()) return EXCEPTION_CONTINUE_SEARCH;
-    DWORD code = info->ExceptionRecord->ExceptionCode;
     const char* what = nullptr;
-    switch (code) {
+    switch (info->ExceptionRecord->ExceptionCode) {
         case EXCEPTION_ACCESS_VIOLATION: what = "an access violation"; break;
         case EXCEPTION_ILLEGAL_INSTRUCTION: what = "an illegal instruction"; break;
         case EXCEPTION_PRIV_INSTRUCTION: what = "a privileged instruction"; break;
@@ -54,18 +60,22 @@ LONG CALLBACK module_crashed(EXCEPTION_POINTERS* info) {
         case EXCEPTION_STACK_OVERFLOW: what = "a stack overflow"; break;
         default: return EXCEPTION_CONTINUE_SEARCH;
     }
-    char text[700];
-    std::snprintf(text, sizeof text, "the module crashed with %s at 0x%08lx in %s", what,
-                  (unsigned long)(uintptr_t)info->ExceptionRecord->ExceptionAddress, current_call);
-    stop(4, text);
+    crash_address.store(uintptr_t(info->ExceptionRecord->ExceptionAddress));
+    crash_what.store(what);
+    for (;;) __asm__ volatile("pause");
 }
 
 DWORD WINAPI watchdog(void*) {
     for (;;) {
-        Sleep(100);
+        Sleep(20);
+        char text[700];
+        if (const char* what = crash_what.load()) {
+            std::snprintf(text, sizeof text, "the module crashed with %s at 0x%08lx in %s", what,
+                          (unsigned long)crash_address.load(), current_call);
+            stop(4, text);
+        }
         DWORD started = call_started.load();
         if (started && GetTickCount() - started > call_timeout_ms.load()) {
-            char text[700];
             std::snprintf(text, sizeof text, "the module's %s has not returned after %.1f s", current_call,
                           call_timeout_ms.load() / 1000.0);
             stop(5, text);
@@ -354,6 +364,14 @@ void Host::kill(const GaugeModel& gauge) {
 }
 
 const GaugeModel* Host::gauge_of_root(ELEMENT_HEADER* root, const char* service) {
+    // An element's routine driving a tree would recurse without end (an
+    // update runs the routine again) or change the tree under the update.
+    if (updating_element_) {
+        std::string text = format("the module called %s from inside the %s; element-list services "
+                                  "cannot run within an element's own routine",
+                                  service, updating_element_->call_label.c_str());
+        stop(3, text.c_str());
+    }
     auto it = roots_.find(root);
     if (it == roots_.end()) {
         std::string text = format("the module called %s with %s, which is the root element of no "
@@ -477,10 +495,14 @@ void Host::update_element(const GaugeModel& gauge, size_t index, bool initial) {
     const ElementModel& e = gauge.elements[index];
     ElementState& s = instances_[&gauge].elements[index];
     updating_gauge_ = &gauge;
+    updating_element_ = &e;
     struct Done {
-        const GaugeModel*& g;
-        ~Done() { g = nullptr; }
-    } done{updating_gauge_};
+        Host& host;
+        ~Done() {
+            host.updating_gauge_ = nullptr;
+            host.updating_element_ = nullptr;
+        }
+    } done{*this};
     bool frozen = false, zeroed = false;
     if (!initial) {
         for (const FAILURE_RECORD& f : e.failures) {

@@ -115,7 +115,8 @@ private:
     std::set<std::string> warned_;
     Image* plot_target_ = nullptr;
     const GaugeModel* expected_gauge_ = nullptr;
-    const GaugeModel* updating_gauge_ = nullptr;
+    const GaugeModel* updating_gauge_ = nullptr;  // the element being updated, while it is
+    const ElementModel* updating_element_ = nullptr;
     ModuleRoutine deinit_ = nullptr;
 };
 

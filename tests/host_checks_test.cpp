@@ -59,6 +59,16 @@ TEST(HostChecks, EachMalformedModuleGetsItsOwnClearError) {
         {"missing_mask",
          {"gauge \"Fixture\"", "element 3 (moving image, bitmap 100", "window mask (bitmap + 1) 101",
           "no bitmap resource 101"}},
+        {"empty_calibration", {"element 2 (needle", "calibration point count 0; a table needs 2 to 64 points"}},
+        {"huge_calibration", {"element 2 (needle", "calibration point count 1073741824"}},
+        {"unended_mouse_areas",
+         {"gauge \"Fixture\"", "mouse area 2", "runs off the end of its section without an end-of-list record"}},
+        {"mask_larger_than_image",
+         {"element 3 (moving image, bitmap 106", "window mask 107 (16 x 16) is larger than its image (4 x 2)"}},
+        {"pivot_outside_bitmap", {"element 2 (needle", "pivot 9, 1 lies outside its 8 x 3 bitmap"}},
+        {"truncated_bitmap", {"element 2 (needle, bitmap 110", "56 bytes, but a 8 x 3 bitmap", "needs 72"}},
+        {"sixteen_bit_bitmap", {"element 2 (needle, bitmap 111", "16 bits per pixel"}},
+        {"unknown_kind", {"element 4 (unknown kind, bitmap 107", "kind 2 is not one this host draws"}},
     };
     for (const Case& c : cases) {
         std::string text = refusal(fixture(c.fault));
@@ -163,6 +173,11 @@ TEST(HostCheckDeathTest, RoutineInAnotherCallingConventionIsCaught) {
 namespace {
 
 double __stdcall crashes(uint32_t address) { return *reinterpret_cast<volatile double*>(uintptr_t(address)); }
+double __stdcall recurses(uint32_t depth) {
+    if (depth == 0xFFFFFFFF) return 0;  // never reached: the stack runs out first
+    volatile uint32_t deeper = depth + 1;
+    return recurses(deeper) + 1;
+}
 double __stdcall never_returns(uint32_t) {
     for (;;) __asm__ volatile("" ::: "memory");
 }
@@ -177,6 +192,23 @@ TEST(HostCheckDeathTest, CrashingOrHangingRoutineIsReportedByName) {
             panelhost::call_module_double("update routine of \"Probe\"", (void*)never_returns, &null_address, 1);
         },
         ::testing::ExitedWithCode(5), "update routine of \"Probe\" has not returned after 0.3 s");
+    EXPECT_EXIT(panelhost::call_module_double("conversion routine of \"Deep\"", (void*)recurses, &null_address, 1),
+                ::testing::ExitedWithCode(4), "crashed with a stack overflow .* in conversion routine of \"Deep\"");
+}
+
+// A routine that updates its own tree would recurse until the stack ran out
+// inside the host; the host stops at the first nested call instead.
+TEST(HostCheckDeathTest, ElementRoutineDrivingItsTreeStopsNamingTheRoutine) {
+    EXPECT_EXIT(
+        {
+            Report report;
+            std::unique_ptr<Host> host = Host::open(fixture("reentrant_routine"), report);
+            if (!host) std::exit(99);
+            host->install(*host->gauge("Fixture"));
+            std::exit(0);
+        },
+        ::testing::ExitedWithCode(3),
+        "called element_list_update from inside the conversion routine of \"Fixture\" element 2 \\(needle");
 }
 
 }  // namespace

@@ -15,6 +15,15 @@ enum Fault {
     missing_bitmap,         // the needle names bitmap 103, which is absent
     missing_mask,           // the moving image's bitmap 100 has no 101 beside it
     borrowed_tree,          // a second gauge whose routines all work on the first gauge's tree
+    empty_calibration,      // a calibration table named with a point count of 0
+    huge_calibration,       // a point count far beyond any table
+    unended_mouse_areas,    // a mouse-area list runs to the end of its section
+    mask_larger_than_image, // the moving image's bitmap 106 is smaller than its mask 107
+    pivot_outside_bitmap,   // the needle's pivot lies right of its 8 x 3 bitmap
+    truncated_bitmap,       // the needle's bitmap 110 stops two rows short
+    sixteen_bit_bitmap,     // the needle's bitmap 111 has 16 bits per pixel
+    unknown_kind,           // the icon is stored as kind 2, which no host draws
+    reentrant_routine,      // the needle's routine updates the element tree it belongs to
 };
 constexpr Fault fault = Fault(FIXTURE_FAULT);
 
@@ -40,7 +49,10 @@ void __stdcall draw() { panels().element_list_plot(root()); }
 void __stdcall kill() { panels().element_list_kill(root()); }
 void __stdcall nothing() {}
 
-double __stdcall needle_value(ELEMENT_NEEDLE* needle) { return needle->source_var.value.number; }
+double __stdcall needle_value(ELEMENT_NEEDLE* needle) {
+    if (fault == reentrant_routine) panels().element_list_update(root());
+    return needle->source_var.value.number;
+}
 double __stdcall strip_value(ELEMENT_MOVING_IMAGE* strip) { return strip->source_var_y.value.number; }
 
 // Pivot at the face's centre; 0 straight up, 100 at three o'clock.
@@ -55,26 +67,32 @@ FAILURE_RECORD terminated_failures[] = {{.key = 7, .action = FAIL_ACTION_FREEZE}
 // Alone in its own section, with no end record after it.
 TAIL_SECTION FAILURE_RECORD unterminated_failures[] = {{.key = 7, .action = FAIL_ACTION_FREEZE}};
 
+constexpr uint32_t needle_bitmap = fault == missing_bitmap      ? 103
+                                   : fault == truncated_bitmap   ? 110
+                                   : fault == sixteen_bit_bitmap ? 111
+                                                                 : 102;
+constexpr uint32_t point_count = fault == empty_calibration ? 0 : fault == huge_calibration ? 0x40000000 : 2;
+
 extern ELEMENT_STATIC_IMAGE face;
 ELEMENT_HEADER* needle_children[] = {&face.header, nullptr};
 
 ELEMENT_NEEDLE needle = {
     .header = {.element_type = ELEMENT_TYPE_NEEDLE,
-               .resource_id = fault == missing_bitmap ? 103u : 102u,
+               .resource_id = needle_bitmap,
                .position = {8, 8},
-               .offset = {2, 1},
+               .offset = {fault == pivot_outside_bitmap ? 9 : 2, 1},
                .gauge_header = &fixture_gauge,
                .children = fault == child_cycle ? needle_children : nullptr,
                .failures = failures_unterminated ? unterminated_failures : terminated_failures,
                .image_flags = IMAGE_FLAGS_MOVING},
     .source_var = {.id = 61},
     .nonlinearity = fault == pointer_outside_image ? (NONLINEARITY*)0x10 : calibration,
-    .point_count = 2,
+    .point_count = point_count,
     .update = needle_value,
 };
 
 ELEMENT_ICON icon = {
-    .header = {.element_type = ELEMENT_TYPE_ICON,
+    .header = {.element_type = fault == unknown_kind ? ElementKind(2) : ELEMENT_TYPE_ICON,
                .resource_id = 107,
                .gauge_header = &fixture_gauge,
                .image_flags = IMAGE_FLAGS_STILL},
@@ -86,7 +104,7 @@ ELEMENT_HEADER* strip_children[] = {&icon.header, nullptr};
 // bottom-left pixel is outside it.
 ELEMENT_MOVING_IMAGE strip = {
     .header = {.element_type = ELEMENT_TYPE_MOVING_IMAGE,
-               .resource_id = fault == missing_mask ? 100u : 104u,
+               .resource_id = fault == missing_mask ? 100u : fault == mask_larger_than_image ? 106u : 104u,
                .position = {12, 12},
                .gauge_header = &fixture_gauge,
                .children = strip_children,
@@ -120,6 +138,8 @@ MOUSERECT mouse_areas[] = {
     {.rect_type = MOUSE_RECT_END_OF_PARENT, .cursor = CURSOR_NONE},
     {.rect_type = MOUSE_RECT_EOL, .cursor = CURSOR_NONE},
 };
+// Alone in a section of its own: a parent and nothing after it.
+__attribute__((section(".mtail"))) MOUSERECT unended_mouse_list[] = {{.rect_type = MOUSE_RECT_PARENT, .cursor = CURSOR_NONE}};
 
 // The second gauge's routines forward the first gauge's root, whichever
 // header they are called through.
@@ -148,7 +168,7 @@ GAUGEHDR fixture_gauge = {
     .elements_list = elements,
     .routines = {query, install, initialize, update, generate, draw, kill},
     .default_size_mm = 100,
-    .mouse_rect = mouse_areas,
+    .mouse_rect = fault == unended_mouse_areas ? unended_mouse_list : mouse_areas,
     .gauge_callback = nullptr,
 };
 
