@@ -91,7 +91,9 @@ bool check_file_layout(const std::string& path, Report& report) {
     return true;
 }
 
-std::string windows_error(DWORD code) {
+}  // namespace
+
+std::string windows_error(unsigned long code) {
     char text[256] = {};
     FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
                    text, sizeof text, nullptr);
@@ -99,8 +101,6 @@ std::string windows_error(DWORD code) {
     while (!s.empty() && (s.back() == '\n' || s.back() == '\r' || s.back() == ' ')) s.pop_back();
     return s.empty() ? format("Windows error %lu", code) : s;
 }
-
-}  // namespace
 
 std::unique_ptr<GaugeModule> GaugeModule::load(const std::string& path, Report& report) {
     if (!check_file_layout(path, report)) return nullptr;

@@ -1,6 +1,7 @@
 #include "host/image.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstring>
 
@@ -145,8 +146,9 @@ bool write_png(const Image& image, const std::string& path, std::string& error) 
         out[2] = unmultiply(p.b);
         out[3] = p.a;
     }
+    errno = 0;
     if (!stbi_write_png(path.c_str(), image.width, image.height, 4, straight.data(), image.width * 4)) {
-        error = "cannot write " + path;
+        error = "cannot write " + path + (errno ? std::string(": ") + std::strerror(errno) : std::string());
         return false;
     }
     return true;

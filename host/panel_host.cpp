@@ -112,7 +112,11 @@ ModuleCallScope::ModuleCallScope(const char* what) {
 
 ModuleCallScope::~ModuleCallScope() { call_started.store(0); }
 
-void set_module_call_timeout(double seconds) { call_timeout_ms.store(DWORD(seconds * 1000)); }
+void set_module_call_timeout(double seconds) {
+    // Past the largest count of milliseconds a DWORD holds, the conversion
+    // would give 0 and every call would time out at once.
+    call_timeout_ms.store(DWORD(std::clamp(seconds * 1000, 1.0, 4e9)));
+}
 
 double call_module_double(const char* what, const void* routine, const uint32_t* args, uint32_t count) {
     int32_t imbalance = 0;

@@ -4,11 +4,13 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -33,6 +35,8 @@ const char* overview =
     "  play   MODULE GAUGE --csv FILE -o DIR  one PNG frame per CSV row (and an animation)\n"
     "  mouse  MODULE GAUGE X Y             the mouse area under a point of the face\n"
     "  bench  MODULE                       time the conversion routines and full redraws\n"
+    "\n"
+    "Every command takes --timeout SECONDS: how long a module routine may run (default 10).\n"
     "\n"
     "exit status: 0 done; 1 bad command line or input; 2 the module failed its checks;\n"
     "3 the module called a service this host does not provide or passed it a bad record;\n"
@@ -103,7 +107,17 @@ struct Options {
     bool help = false;
 };
 
+// The options each command takes besides --help and --timeout.
+const char* options_of(const std::string& command) {
+    if (command == "render") return " --set --fail -o --output --ticks ";
+    if (command == "sheet") return " --set -o --output ";
+    if (command == "play") return " --csv -o --output --fail --fps ";
+    if (command == "bench") return " --iterations ";
+    return " ";
+}
+
 bool parse(int argc, char** argv, Options& o, std::string& error) {
+    const std::string takes = options_of(argv[1]);
     for (int i = 2; i < argc; ++i) {
         std::string a = argv[i];
         auto value = [&](std::string& into) {
@@ -114,6 +128,14 @@ bool parse(int argc, char** argv, Options& o, std::string& error) {
             into = argv[++i];
             return true;
         };
+        bool option = a.size() > 1 && a[0] == '-' && !std::isdigit(static_cast<unsigned char>(a[1]));
+        if (option && a != "--help" && a != "-h" && a != "--timeout" && takes.find(" " + a + " ") == std::string::npos) {
+            bool known = std::string(" --set --fail -o --output --csv --ticks --iterations --fps ").find(" " + a + " ") !=
+                         std::string::npos;
+            error = known ? format("%s is not an option of %s (see panelhost %s --help)", a.c_str(), argv[1], argv[1])
+                          : "unknown option " + a;
+            return false;
+        }
         std::string v;
         if (a == "--help" || a == "-h") {
             o.help = true;
@@ -131,22 +153,41 @@ bool parse(int argc, char** argv, Options& o, std::string& error) {
             if (!value(v)) return false;
             char* end = nullptr;
             double n = std::strtod(v.c_str(), &end);
-            if (end == v.c_str() || *end || !(n > 0) || n > 1e7) {
-                error = a + " takes a positive number, not \"" + v + "\"";
+            bool whole = a == "--ticks" || a == "--iterations";
+            if (end == v.c_str() || *end || !(n > 0) || n > 1e7 || (whole && n != std::floor(n))) {
+                error = a + (whole ? " takes a whole number from 1 to 10000000" : " takes a positive number") +
+                        ", not \"" + v + "\"";
                 return false;
             }
             if (a == "--ticks") o.ticks = int(n);
             if (a == "--iterations") o.iterations = int(n);
             if (a == "--fps") o.fps = n;
             if (a == "--timeout") set_module_call_timeout(n);
-        } else if (a.size() > 1 && a[0] == '-' && !std::isdigit(static_cast<unsigned char>(a[1]))) {
-            error = "unknown option " + a;
-            return false;
         } else {
             o.positional.push_back(a);
         }
     }
     return true;
+}
+
+// The command's usage after what was wrong with its arguments; --help gives
+// the usage alone.
+int usage(const char* command, const Options& o, const char* help, const std::string& wrong) {
+    if (o.help) {
+        std::fputs(help, stdout);
+        return ok;
+    }
+    std::fprintf(stderr, "panelhost %s: %s\n\n%s", command, wrong.c_str(), help);
+    return usage_error;
+}
+
+// "needs MODULE and GAUGE; got 1 argument ("Corvalenx.gau")"
+std::string wrong_count(const Options& o, const char* wanted) {
+    std::string got;
+    for (const std::string& p : o.positional) got += (got.empty() ? "\"" : ", \"") + p + "\"";
+    size_t n = o.positional.size();
+    return format("needs %s; got %zu argument%s%s%s%s", wanted, n, n == 1 ? "" : "s", n ? " (" : "", got.c_str(),
+                  n ? ")" : "");
 }
 
 void print_findings(const Report& report) {
@@ -182,19 +223,49 @@ struct FailureAt {
     int from_tick;
 };
 
-bool parse_failures(const std::vector<std::string>& fails, std::vector<FailureAt>& out) {
+// KEY, or KEY@ROW where rows are counted (play).
+bool parse_failures(const std::vector<std::string>& fails, std::vector<FailureAt>& out, bool rows) {
     for (const std::string& f : fails) {
-        char* end = nullptr;
-        unsigned long key = std::strtoul(f.c_str(), &end, 0);
-        long tick = 1;
-        if (*end == '@') tick = std::strtol(end + 1, &end, 10);
-        if (end == f.c_str() || *end || key == 0 || key > 0xFFFFFFFFul || tick < 1) {
-            std::fprintf(stderr, "--fail takes a failure key (and @ROW for play), not \"%s\"\n", f.c_str());
+        size_t at = f.find('@');
+        uint32_t key = 0, row = 1;
+        bool good = parse_key(f.substr(0, at), 0, key) &&
+                    (at == std::string::npos || (rows && parse_key(f.substr(at + 1), 10, row) && row <= 10000000));
+        if (!good) {
+            std::fprintf(stderr, "--fail takes a failure key%s, not \"%s\"\n", rows ? " and an optional @ROW" : "",
+                         f.c_str());
             return false;
         }
-        out.push_back({uint32_t(key), int(tick)});
+        out.push_back({key, int(row)});
     }
     return true;
+}
+
+// A variable or failure the run was given but the gauge never used is
+// most likely a mistyped token or key: say so rather than draw as if unset.
+void warn_unused(Host& host, const GaugeModel& gauge, const std::vector<uint32_t>& tokens, const char* what,
+                 const std::vector<FailureAt>& failures) {
+    const std::set<uint32_t>& read = host.tokens_read[&gauge];
+    for (uint32_t token : tokens)
+        if (!read.count(token))
+            std::fprintf(stderr, "warning: %s: \"%s\" never read variable %u\n", what, gauge.name.c_str(),
+                         unsigned(token));
+    for (const FailureAt& f : failures) {
+        bool listed = false;
+        for (const ElementModel& e : gauge.elements)
+            for (const FAILURE_RECORD& r : e.failures) listed |= r.key == f.key;
+        if (!listed)
+            std::fprintf(stderr, "warning: --fail %u: no element of \"%s\" lists that failure key\n", unsigned(f.key),
+                         gauge.name.c_str());
+    }
+}
+
+std::vector<uint32_t> tokens_of(const std::vector<std::string>& sets) {
+    std::vector<uint32_t> tokens;
+    for (const std::string& s : sets) {
+        uint32_t token = 0;
+        if (parse_key(s.substr(0, s.find('=')), 10, token)) tokens.push_back(token);
+    }
+    return tokens;
 }
 
 bool apply_sets(Host& host, const std::vector<std::string>& sets) {
@@ -218,10 +289,7 @@ bool save(const Image& image, const std::string& path) {
 // ---------------------------------------------------------------------------
 
 int check(const Options& o) {
-    if (o.help || o.positional.size() != 1) {
-        std::fputs(check_help, o.help ? stdout : stderr);
-        return o.help ? ok : usage_error;
-    }
+    if (o.help || o.positional.size() != 1) return usage("check", o, check_help, wrong_count(o, "MODULE"));
     Report report;
     std::unique_ptr<Host> host = Host::open(o.positional[0], report);
     print_findings(report);
@@ -252,12 +320,11 @@ int check(const Options& o) {
 }
 
 int render(const Options& o) {
-    if (o.help || o.positional.size() != 2 || o.out.empty()) {
-        std::fputs(render_help, o.help ? stdout : stderr);
-        return o.help ? ok : usage_error;
-    }
+    if (o.help || o.positional.size() != 2)
+        return usage("render", o, render_help, wrong_count(o, "MODULE and GAUGE"));
+    if (o.out.empty()) return usage("render", o, render_help, "needs -o OUT.png");
     std::vector<FailureAt> failures;
-    if (!parse_failures(o.fails, failures)) return usage_error;
+    if (!parse_failures(o.fails, failures, false)) return usage_error;
     std::unique_ptr<Host> host = open_module(o.positional[0]);
     if (!host) return module_error;
     const GaugeModel* gauge = find_gauge(*host, o.positional[1]);
@@ -267,6 +334,7 @@ int render(const Options& o) {
     for (int t = 0; t < o.ticks; ++t) host->update(*gauge);
     Image image = host->draw(*gauge);
     print_warnings(*host);
+    warn_unused(*host, *gauge, tokens_of(o.sets), "--set", failures);
     if (!save(image, o.out)) return usage_error;
     std::printf("%s: \"%s\" %d x %d\n", o.out.c_str(), gauge->name.c_str(), image.width, image.height);
     return ok;
@@ -281,10 +349,7 @@ std::string reading_text(const Host& host, uint32_t token) {
 }
 
 int sheet(const Options& o) {
-    if (o.help || o.positional.size() != 1) {
-        std::fputs(sheet_help, o.help ? stdout : stderr);
-        return o.help ? ok : usage_error;
-    }
+    if (o.help || o.positional.size() != 1) return usage("sheet", o, sheet_help, wrong_count(o, "MODULE"));
     std::string out = o.out.empty() ? "preview-sheet.png" : o.out;
     std::unique_ptr<Host> host = open_module(o.positional[0]);
     if (!host) return module_error;
@@ -343,6 +408,8 @@ std::vector<std::string> split_csv_line(const std::string& text) {
     while (std::getline(in, cell, ',')) {
         cell.erase(0, cell.find_first_not_of(" \t\r"));
         cell.erase(cell.find_last_not_of(" \t\r") + 1);
+        // A spreadsheet may quote a cell: "61".
+        if (cell.size() >= 2 && cell.front() == '"' && cell.back() == '"') cell = cell.substr(1, cell.size() - 2);
         cells.push_back(cell);
     }
     if (!text.empty() && text.back() == ',') cells.push_back("");
@@ -368,12 +435,11 @@ bool run_tool(const char* exe, const std::string& arguments) {
 }
 
 int play(const Options& o) {
-    if (o.help || o.positional.size() != 2 || o.csv.empty() || o.out.empty()) {
-        std::fputs(play_help, o.help ? stdout : stderr);
-        return o.help ? ok : usage_error;
-    }
+    if (o.help || o.positional.size() != 2) return usage("play", o, play_help, wrong_count(o, "MODULE and GAUGE"));
+    if (o.csv.empty() || o.out.empty())
+        return usage("play", o, play_help, o.csv.empty() ? "needs --csv FILE" : "needs -o DIR");
     std::vector<FailureAt> failures;
-    if (!parse_failures(o.fails, failures)) return usage_error;
+    if (!parse_failures(o.fails, failures, true)) return usage_error;
     std::ifstream in(o.csv);
     if (!in) {
         std::fprintf(stderr, "%s: cannot open\n", o.csv.c_str());
@@ -385,18 +451,25 @@ int play(const Options& o) {
     int line_number = 0;
     while (std::getline(in, text)) {
         ++line_number;
+        // Spreadsheets often begin a UTF-8 file with a byte-order mark.
+        if (line_number == 1 && text.rfind("\xEF\xBB\xBF", 0) == 0) text.erase(0, 3);
         if (text.find_first_not_of(" \t\r") == std::string::npos) continue;
         std::vector<std::string> cells = split_csv_line(text);
         if (tokens.empty()) {
-            for (const std::string& c : cells) {
-                char* end = nullptr;
-                unsigned long token = std::strtoul(c.c_str(), &end, 10);
-                if (c.empty() || *end || token == 0) {
+            for (size_t i = 0; i < cells.size(); ++i) {
+                uint32_t token = 0;
+                if (!parse_key(cells[i], 10, token)) {
                     std::fprintf(stderr, "%s:%d: the header row holds variable tokens (61,390,...), not \"%s\"\n",
-                                 o.csv.c_str(), line_number, c.c_str());
+                                 o.csv.c_str(), line_number, cells[i].c_str());
                     return usage_error;
                 }
-                tokens.push_back(uint32_t(token));
+                if (std::find(tokens.begin(), tokens.end(), token) != tokens.end()) {
+                    std::fprintf(stderr, "%s:%d: token %u heads two columns (%zu and %zu)\n", o.csv.c_str(),
+                                 line_number, unsigned(token),
+                                 size_t(std::find(tokens.begin(), tokens.end(), token) - tokens.begin()) + 1, i + 1);
+                    return usage_error;
+                }
+                tokens.push_back(token);
             }
             continue;
         }
@@ -417,14 +490,29 @@ int play(const Options& o) {
         rows.push_back(std::move(cells));
     }
     if (rows.empty()) {
-        std::fprintf(stderr, "%s: no rows after the header\n", o.csv.c_str());
+        std::fprintf(stderr, "%s: %s\n", o.csv.c_str(), tokens.empty() ? "empty: no header row of tokens" : "no rows after the header");
         return usage_error;
+    }
+    for (const FailureAt& f : failures) {
+        if (size_t(f.from_tick) > rows.size()) {
+            std::fprintf(stderr, "--fail %u@%d: %s has only %zu rows\n", unsigned(f.key), f.from_tick, o.csv.c_str(),
+                         rows.size());
+            return usage_error;
+        }
     }
     std::unique_ptr<Host> host = open_module(o.positional[0]);
     if (!host) return module_error;
     const GaugeModel* gauge = find_gauge(*host, o.positional[1]);
     if (!gauge) return usage_error;
-    CreateDirectoryA(o.out.c_str(), nullptr);
+    if (!CreateDirectoryA(o.out.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
+        std::fprintf(stderr, "%s: cannot make the directory: %s\n", o.out.c_str(), windows_error(GetLastError()).c_str());
+        return usage_error;
+    }
+    DWORD attributes = GetFileAttributesA(o.out.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        std::fprintf(stderr, "%s: not a directory\n", o.out.c_str());
+        return usage_error;
+    }
     host->install(*gauge);
     for (size_t r = 0; r < rows.size(); ++r) {
         for (size_t i = 0; i < tokens.size(); ++i) {
@@ -438,6 +526,7 @@ int play(const Options& o) {
         if (!save(host->draw(*gauge), frame)) return usage_error;
     }
     print_warnings(*host);
+    warn_unused(*host, *gauge, tokens, o.csv.c_str(), failures);
     std::printf("%s: %zu frames of \"%s\"\n", o.out.c_str(), rows.size(), gauge->name.c_str());
     std::string gif = o.out + "/animation.gif";
     std::string pattern = o.out + "/frame_%05d.png";
@@ -462,18 +551,20 @@ const char* cursor_name(int32_t cursor) {
 }
 
 int mouse(const Options& o) {
-    if (o.help || o.positional.size() != 4) {
-        std::fputs(mouse_help, o.help ? stdout : stderr);
-        return o.help ? ok : usage_error;
+    if (o.help || o.positional.size() != 4) return usage("mouse", o, mouse_help, wrong_count(o, "MODULE, GAUGE, X and Y"));
+    long coordinates[2];
+    for (int i = 0; i < 2; ++i) {
+        const std::string& text = o.positional[2 + i];
+        char* end = nullptr;
+        errno = 0;
+        coordinates[i] = std::strtol(text.c_str(), &end, 10);
+        if (text.empty() || *end || errno || std::labs(coordinates[i]) > 1000000) {
+            std::fprintf(stderr, "panelhost mouse: %s is \"%s\"; X and Y are whole pixels on the face\n",
+                         i ? "Y" : "X", text.c_str());
+            return usage_error;
+        }
     }
-    char* end_x = nullptr;
-    char* end_y = nullptr;
-    long x = std::strtol(o.positional[2].c_str(), &end_x, 10);
-    long y = std::strtol(o.positional[3].c_str(), &end_y, 10);
-    if (*end_x || *end_y || o.positional[2].empty() || o.positional[3].empty()) {
-        std::fprintf(stderr, "X and Y are whole pixels on the face\n");
-        return usage_error;
-    }
+    long x = coordinates[0], y = coordinates[1];
     std::unique_ptr<Host> host = open_module(o.positional[0]);
     if (!host) return module_error;
     const GaugeModel* gauge = find_gauge(*host, o.positional[1]);
@@ -509,10 +600,7 @@ double seconds_now() {
 }
 
 int bench(const Options& o) {
-    if (o.help || o.positional.size() != 1) {
-        std::fputs(bench_help, o.help ? stdout : stderr);
-        return o.help ? ok : usage_error;
-    }
+    if (o.help || o.positional.size() != 1) return usage("bench", o, bench_help, wrong_count(o, "MODULE"));
     std::unique_ptr<Host> host = open_module(o.positional[0]);
     if (!host) return module_error;
     // Every known variable at its middle preview reading.

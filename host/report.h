@@ -34,6 +34,9 @@ public:
     std::vector<Finding> findings;
 };
 
+// The system's text for a Windows error code, for messages.
+std::string windows_error(unsigned long code);
+
 // printf-style formatting into a std::string.
 std::string format(const char* pattern, ...) __attribute__((format(gnu_printf, 1, 2)));
 

@@ -1,5 +1,6 @@
 #include "host/variables.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 
@@ -31,6 +32,17 @@ constexpr VariableInfo catalogue[] = {
 }  // namespace
 
 std::span<const VariableInfo> known_variables() { return catalogue; }
+
+bool parse_key(const std::string& text, int base, uint32_t& out) {
+    // strtoull alone would take a sign or leading blanks, and wrap "-61".
+    if (text.empty() || !std::isdigit(static_cast<unsigned char>(text[0]))) return false;
+    char* end = nullptr;
+    errno = 0;
+    unsigned long long value = std::strtoull(text.c_str(), &end, base);
+    if (*end || errno || value == 0 || value > 0xFFFFFFFFull) return false;
+    out = uint32_t(value);
+    return true;
+}
 
 const VariableInfo* variable_info(uint32_t token) {
     for (const VariableInfo& v : catalogue)
@@ -68,13 +80,12 @@ bool Variables::set_text(uint32_t token, const std::string& text, std::string& e
 
 bool Variables::set(const std::string& assignment, std::string& error) {
     size_t equals = assignment.find('=');
-    char* end = nullptr;
-    unsigned long token = equals == std::string::npos ? 0 : std::strtoul(assignment.c_str(), &end, 10);
-    if (equals == std::string::npos || end != assignment.c_str() + equals || equals == 0 || token == 0) {
+    uint32_t token = 0;
+    if (equals == std::string::npos || !parse_key(assignment.substr(0, equals), 10, token)) {
         error = format("\"%s\" is not TOKEN=VALUE (for example 61=120 or 16=0x0345)", assignment.c_str());
         return false;
     }
-    return set_text(uint32_t(token), assignment.substr(equals + 1), error);
+    return set_text(token, assignment.substr(equals + 1), error);
 }
 
 VariableValue Variables::value(uint32_t token) const {

@@ -20,6 +20,10 @@ struct VariableInfo {
     double preview[3];  // readings a preview sheet shows (BCD: the word)
 };
 
+// A whole number from 1 to 0xFFFFFFFF written in `base` (0: decimal, or 0x
+// hexadecimal), nothing before or after it: a variable token or failure key.
+bool parse_key(const std::string& text, int base, uint32_t& out);
+
 // The variables this host knows by name; null for any other token.
 const VariableInfo* variable_info(uint32_t token);
 std::span<const VariableInfo> known_variables();

@@ -196,6 +196,23 @@ TEST(HostCheckDeathTest, CrashingOrHangingRoutineIsReportedByName) {
                 ::testing::ExitedWithCode(4), "crashed with a stack overflow .* in conversion routine of \"Deep\"");
 }
 
+double __stdcall sleeps(uint32_t milliseconds) {
+    Sleep(milliseconds);
+    return 1;
+}
+
+// A timeout beyond what the watchdog counts in milliseconds is as good as
+// none; it must not wrap round to a timeout of nothing.
+TEST(HostCheckDeathTest, VeryLongTimeoutStillLetsRoutinesRun) {
+    EXPECT_EXIT(
+        {
+            panelhost::set_module_call_timeout(5e6);
+            uint32_t milliseconds = 300;
+            std::exit(panelhost::call_module_double("slow routine", (void*)sleeps, &milliseconds, 1) == 1 ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
+}
+
 // A routine that updates its own tree would recurse until the stack ran out
 // inside the host; the host stops at the first nested call instead.
 TEST(HostCheckDeathTest, ElementRoutineDrivingItsTreeStopsNamingTheRoutine) {

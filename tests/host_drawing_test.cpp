@@ -150,7 +150,8 @@ TEST(HostVariables, AssignmentsParseAsNumbersOrBcdWords) {
     EXPECT_TRUE(v.set("16=0x0345", error));
     EXPECT_EQ(v.value(16).word, 0x0345u);
     EXPECT_EQ(v.value(16).bytes[4], 0);
-    for (const char* bad : {"61", "=3", "x=3", "61=fast", "16=-1", "16=0x1FFFFFFFF"}) {
+    for (const char* bad : {"61", "=3", "x=3", "61=fast", "61=", "16=-1", "16=0x1FFFFFFFF", "-61=5", "+61=5",
+                            " 61=5", "4294967296=5", "99999999999=5", "0=5"}) {
         EXPECT_FALSE(v.set(bad, error)) << bad;
         EXPECT_FALSE(error.empty());
     }
