@@ -432,24 +432,23 @@ void Host::service_kill(ELEMENT_HEADER* root) {
     instances_[&gauge].installed = false;
 }
 
-void Host::service_initialize_var(MODULE_VAR* var) {
+MODULE_VAR& Host::module_variable(MODULE_VAR* var, const char* service) {
     if (!module_->holds_writable(var, sizeof *var)) {
-        std::string text = format("the module called initialize_var with %s, which is no writable "
-                                  "variable record of the module",
-                                  module_->describe(var).c_str());
+        std::string text = format("the module called %s with %s, which is no writable variable record "
+                                  "of the module",
+                                  service, module_->describe(var).c_str());
         stop(3, text.c_str());
     }
-    bound_variables_.insert(var);
+    return *var;
+}
+
+void Host::service_initialize_var(MODULE_VAR* var) {
+    bound_variables_.insert(&module_variable(var, "initialize_var"));
     refresh(*var, false);
 }
 
 void Host::service_lookup_var(MODULE_VAR* var) {
-    if (!module_->holds_writable(var, sizeof *var)) {
-        std::string text = format("the module called lookup_var with %s, which is no writable "
-                                  "variable record of the module",
-                                  module_->describe(var).c_str());
-        stop(3, text.c_str());
-    }
+    module_variable(var, "lookup_var");
     if (!bound_variables_.count(var))
         warn_once(format("lookup_var on variable %u at %s before any initialize_var on it",
                          unsigned(var->id), module_->describe(var).c_str()));
@@ -486,13 +485,16 @@ double Host::travel(double value, double min, double max, int image_extent, int 
     return std::clamp(t, 0.0, 1.0) * (image_extent - window_extent);
 }
 
+const void* Host::conversion_routine(const ElementModel& e) {
+    if (e.kind == ELEMENT_TYPE_NEEDLE) return (void*)e.needle()->update;
+    if (e.kind != ELEMENT_TYPE_MOVING_IMAGE) return nullptr;
+    return e.moving()->update_y ? (void*)e.moving()->update_y : (void*)e.moving()->update_x;
+}
+
 double Host::convert(const GaugeModel& gauge, size_t index) {
     const ElementModel& e = gauge.elements[index];
     uint32_t arg = uint32_t(uintptr_t(e.record));
-    const void* routine = e.kind == ELEMENT_TYPE_NEEDLE ? (void*)e.needle()->update
-                          : e.moving()->update_y ? (void*)e.moving()->update_y
-                                                 : (void*)e.moving()->update_x;
-    return call_module_double(e.call_label.c_str(), routine, &arg, 1);
+    return call_module_double(e.call_label.c_str(), conversion_routine(e), &arg, 1);
 }
 
 void Host::update_element(const GaugeModel& gauge, size_t index, bool initial) {

@@ -74,7 +74,10 @@ public:
     // Pixels of travel for an axis result (held at the range's ends).
     static double travel(double value, double min, double max, int image_extent, int window_extent);
 
-    // Conversion routine of one element, called the host's way (for bench).
+    // The routine bench times for an element: a needle's, or a moving
+    // image's y routine, else its x routine; null when it has none.
+    static const void* conversion_routine(const ElementModel& element);
+    // That routine, called the host's way (for bench).
     double convert(const GaugeModel& gauge, size_t element);
 
     // Called by the service table.
@@ -101,6 +104,7 @@ private:
         std::vector<ElementState> elements;
     };
     void refresh(MODULE_VAR& var, bool zeroed);
+    MODULE_VAR& module_variable(MODULE_VAR* var, const char* service);
     void update_element(const GaugeModel& gauge, size_t index, bool initial);
     void draw_element(const GaugeModel& gauge, size_t index, Image& canvas) const;
     void gauge_routine(const GaugeModel& gauge, const void* routine, const char* name, Service pre,
@@ -115,7 +119,8 @@ private:
     std::set<std::string> warned_;
     Image* plot_target_ = nullptr;
     const GaugeModel* expected_gauge_ = nullptr;
-    const GaugeModel* updating_gauge_ = nullptr;  // the element being updated, while it is
+    // The element being updated, while it is.
+    const GaugeModel* updating_gauge_ = nullptr;
     const ElementModel* updating_element_ = nullptr;
     ModuleRoutine deinit_ = nullptr;
 };

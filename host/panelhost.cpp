@@ -618,13 +618,10 @@ int bench(const Options& o) {
     for (const GaugeModel& g : host->gauges()) {
         for (size_t i = 0; i < g.elements.size(); ++i) {
             const ElementModel& e = g.elements[i];
-            bool has_routine = (e.kind == ELEMENT_TYPE_NEEDLE && e.needle()->update) ||
-                               (e.kind == ELEMENT_TYPE_MOVING_IMAGE && (e.moving()->update_x || e.moving()->update_y));
-            if (!has_routine) continue;
+            const void* routine_address = Host::conversion_routine(e);
+            if (!routine_address) continue;
             auto* record = e.record;
-            auto routine = e.kind == ELEMENT_TYPE_NEEDLE ? (double(__stdcall*)(void*))e.needle()->update
-                           : e.moving()->update_y   ? (double(__stdcall*)(void*))e.moving()->update_y
-                                                    : (double(__stdcall*)(void*))e.moving()->update_x;
+            auto routine = (double(__stdcall*)(void*))routine_address;
             // Best of five runs: other work on the machine only ever adds time.
             double direct = 1e30, checked = 1e30;
             volatile double sink = 0;
@@ -665,19 +662,19 @@ int main(int argc, char** argv) {
         std::fputs(overview, argc < 2 ? stderr : stdout);
         return argc < 2 ? usage_error : ok;
     }
-    Options o;
-    std::string error;
-    if (!parse(argc, argv, o, error)) {
-        std::fprintf(stderr, "panelhost %s: %s\n", argv[1], error.c_str());
-        return usage_error;
+    const std::pair<const char*, int (*)(const Options&)> commands[] = {
+        {"check", check}, {"render", render}, {"sheet", sheet}, {"play", play}, {"mouse", mouse}, {"bench", bench},
+    };
+    for (auto [name, run] : commands) {
+        if (std::strcmp(argv[1], name)) continue;
+        Options o;
+        std::string error;
+        if (!parse(argc, argv, o, error)) {
+            std::fprintf(stderr, "panelhost %s: %s\n", name, error.c_str());
+            return usage_error;
+        }
+        return run(o);
     }
-    std::string command = argv[1];
-    if (command == "check") return check(o);
-    if (command == "render") return render(o);
-    if (command == "sheet") return sheet(o);
-    if (command == "play") return play(o);
-    if (command == "mouse") return mouse(o);
-    if (command == "bench") return bench(o);
-    std::fprintf(stderr, "panelhost: no command \"%s\"\n\n%s", command.c_str(), overview);
+    std::fprintf(stderr, "panelhost: no command \"%s\"\n\n%s", argv[1], overview);
     return usage_error;
 }
