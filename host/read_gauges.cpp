@@ -2,7 +2,9 @@
 // the whole record it names is known to lie inside one section of the module
 // image, every list is walked only while its next entry does, and every count
 // is bounded, so a malformed module gets an error and never a crash or hang.
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <set>
 
 #include "host/gauge_model.h"
@@ -451,12 +453,24 @@ void GaugeReader::read_mouse_areas() {
             area.width = gauge_.width;  // the outermost all-zero box: the whole gauge
             area.height = gauge_.height;
         } else {
-            // A nested box is placed relative to its parent's.
+            // A nested box is placed relative to its parent's. Summed wide,
+            // so a wild box is an error here and never an overflow later.
             const MouseArea* p = area.parent < 0 ? nullptr : &gauge_.mouse_areas[area.parent];
-            area.x = (p ? p->x : 0) + r.box_x;
-            area.y = (p ? p->y : 0) + r.box_y;
+            int64_t x = (p ? p->x : 0) + int64_t(r.box_x), y = (p ? p->y : 0) + int64_t(r.box_y);
+            constexpr int64_t sane = 1 << 20;
+            if (std::max({std::llabs(x), std::llabs(y), int64_t(r.box_width), int64_t(r.box_height)}) > sane) {
+                fail(where, format("box %lld, %lld, %d x %d on the face lies far outside the %d x %d face",
+                                   (long long)x, (long long)y, int(r.box_width), int(r.box_height), gauge_.width,
+                                   gauge_.height));
+                return;
+            }
+            area.x = int(x);
+            area.y = int(y);
             area.width = r.box_width;
             area.height = r.box_height;
+            if (x < 0 || y < 0 || x + r.box_width > gauge_.width || y + r.box_height > gauge_.height)
+                warn(where, format("box %d, %d, %d x %d on the face reaches outside the %d x %d face", area.x,
+                                   area.y, area.width, area.height, gauge_.width, gauge_.height));
         }
         gauge_.mouse_areas.push_back(area);
         if (r.rect_type == MOUSE_RECT_PARENT) open.push_back(int(gauge_.mouse_areas.size()) - 1);
@@ -500,7 +514,13 @@ std::vector<GaugeModel> read_gauges(GaugeModule& module, Report& report) {
                                 module.describe(table[i]).c_str()));
             continue;
         }
-        if (GaugeReader(module, report, gauge).read()) gauges.push_back(std::move(gauge));
+        if (!GaugeReader(module, report, gauge).read()) continue;
+        for (const GaugeModel& earlier : gauges)
+            if (earlier.name == gauge.name)
+                report.warning(format("Linkage: gauge table entries %d and %d are both named \"%s\"; only "
+                                      "entry %d can be chosen by name", earlier.table_index, i,
+                                      gauge.name.c_str(), earlier.table_index));
+        gauges.push_back(std::move(gauge));
     }
     if (table[0] == nullptr) report.warning("Linkage: the gauge table is empty");
     return gauges;

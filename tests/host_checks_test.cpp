@@ -69,6 +69,7 @@ TEST(HostChecks, EachMalformedModuleGetsItsOwnClearError) {
         {"truncated_bitmap", {"element 2 (needle, bitmap 110", "56 bytes, but a 8 x 3 bitmap", "needs 72"}},
         {"sixteen_bit_bitmap", {"element 2 (needle, bitmap 111", "16 bits per pixel"}},
         {"unknown_kind", {"element 4 (unknown kind, bitmap 107", "kind 2 is not one this host draws"}},
+        {"far_mouse_box", {"mouse area 3", "box 2147483636, 6, 3 x 3 on the face lies far outside the 16 x 16 face"}},
     };
     for (const Case& c : cases) {
         std::string text = refusal(fixture(c.fault));
@@ -127,6 +128,15 @@ TEST(HostChecks, GaugeWhoseRoutinesWorkOnAnotherGaugesTreeIsReported) {
               std::string::npos) << all;
     EXPECT_NE(all.find("the install routine of \"Second\" did not install its element tree"), std::string::npos)
         << all;
+}
+
+TEST(HostChecks, SecondGaugeOfTheSameNameIsReportedAsUnreachable) {
+    Report report;
+    std::unique_ptr<Host> host = Host::open(fixture("duplicate_name"), report);
+    ASSERT_NE(host, nullptr) << report.text();
+    EXPECT_EQ(report.text(), "warning: Linkage: gauge table entries 0 and 1 are both named \"Fixture\"; only entry 0 "
+                             "can be chosen by name\n");
+    EXPECT_EQ(host->gauge("Fixture")->table_index, 0);
 }
 
 TEST(HostChecks, MissingFileIsAnErrorNotACrash) {

@@ -24,6 +24,8 @@ enum Fault {
     sixteen_bit_bitmap,     // the needle's bitmap 111 has 16 bits per pixel
     unknown_kind,           // the icon is stored as kind 2, which no host draws
     reentrant_routine,      // the needle's routine updates the element tree it belongs to
+    far_mouse_box,          // a mouse area's box starts two thousand million pixels right of the face
+    duplicate_name,         // a second, well-formed gauge also named "Fixture"
 };
 constexpr Fault fault = Fault(FIXTURE_FAULT);
 
@@ -132,7 +134,8 @@ MOUSERECT mouse_areas[] = {
     {.rect_type = MOUSE_RECT_PARENT, .cursor = CURSOR_NONE, .help_id = 0x1234},
     {.rect_type = MOUSE_RECT_PARENT, .box_x = 4, .box_y = 4, .box_width = 8, .box_height = 8,
      .cursor = CURSOR_NONE, .help_id = 0x22},
-    {.rect_type = MOUSE_RECT_CHILD, .box_x = 2, .box_y = 2, .box_width = 3, .box_height = 3,
+    {.rect_type = MOUSE_RECT_CHILD, .box_x = fault == far_mouse_box ? 0x7FFFFFF0 : 2, .box_y = 2, .box_width = 3,
+     .box_height = 3,
      .cursor = CURSOR_UPARROW, .mouse_flags = MOUSE_LEFT_CLICK_REPEAT, .event_id = 0x10070},
     {.rect_type = MOUSE_RECT_END_OF_PARENT, .cursor = CURSOR_NONE},
     {.rect_type = MOUSE_RECT_END_OF_PARENT, .cursor = CURSOR_NONE},
@@ -154,7 +157,7 @@ ELEMENT_HEADER* second_elements[] = {&second_face.header, nullptr};
 
 GAUGEHDR second_gauge = {
     .gauge_header_version = GAUGE_HEADER_VERSION_FS700,
-    .gauge_name = "Second",
+    .gauge_name = fault == duplicate_name ? "Fixture" : "Second",
     .elements_list = second_elements,
     .routines = {query, install, initialize, update, generate, draw, kill},
     .default_size_mm = 100,
@@ -177,6 +180,7 @@ __declspec(dllexport) GAUGESLINKAGE<2> Linkage = {
     .module_id = GAUGES_MODULE_ID,
     .module_init = nothing,
     .module_deinit = nothing,
-    .gauge_table = {&fixture_gauge, fault == borrowed_tree ? &second_gauge : nullptr, nullptr},
+    .gauge_table = {&fixture_gauge, fault == borrowed_tree || fault == duplicate_name ? &second_gauge : nullptr,
+                    nullptr},
 };
 }
