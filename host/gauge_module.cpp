@@ -204,13 +204,12 @@ bool decode_bitmap(const uint8_t* data, size_t size, Image& out, std::string& wh
         why = format("%u bits per pixel; this host reads 1, 4, 8, 24 and 32", bits);
         return false;
     }
-    size_t colours = 0;
-    if (bits <= 8) {
-        colours = h.biClrUsed ? h.biClrUsed : (size_t(1) << bits);
-        if (colours > (size_t(1) << bits)) {
-            why = format("%zu colours for %u bits per pixel", colours, bits);
-            return false;
-        }
+    // A 24- or 32-bit picture may still carry a colour table (a hint for
+    // palette displays); its rows begin after it.
+    size_t colours = h.biClrUsed ? h.biClrUsed : bits <= 8 ? size_t(1) << bits : 0;
+    if (colours > 256 || (bits <= 8 && colours > (size_t(1) << bits))) {
+        why = format("%zu colours for %u bits per pixel", colours, bits);
+        return false;
     }
     int width = h.biWidth, height = h.biHeight < 0 ? -h.biHeight : h.biHeight;
     size_t row_bytes = ((size_t(width) * bits + 31) / 32) * 4;

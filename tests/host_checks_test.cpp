@@ -130,6 +130,18 @@ TEST(HostChecks, GaugeWhoseRoutinesWorkOnAnotherGaugesTreeIsReported) {
         << all;
 }
 
+// A true-colour bitmap's rows follow its colour table, if it has one.
+TEST(HostChecks, TrueColourBitmapIsReadPastItsColourTable) {
+    Report report;
+    std::unique_ptr<Host> host = Host::open(fixture("true_colour_needle"), report);
+    ASSERT_NE(host, nullptr) << report.text();
+    const panelhost::Image& needle = host->gauge("Fixture")->elements[1].picture->picture;
+    for (int x = 0; x < 8; ++x) {
+        EXPECT_EQ(needle.at(x, 1), panelhost::opaque(240, 240, 240)) << x;
+        EXPECT_EQ(needle.at(x, 0), panelhost::Rgba{}) << x;
+    }
+}
+
 TEST(HostChecks, SecondGaugeOfTheSameNameIsReportedAsUnreachable) {
     Report report;
     std::unique_ptr<Host> host = Host::open(fixture("duplicate_name"), report);

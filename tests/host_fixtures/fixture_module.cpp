@@ -26,6 +26,7 @@ enum Fault {
     reentrant_routine,      // the needle's routine updates the element tree it belongs to
     far_mouse_box,          // a mouse area's box starts two thousand million pixels right of the face
     duplicate_name,         // a second, well-formed gauge also named "Fixture"
+    true_colour_needle,     // well formed: the needle's bitmap 112 is 24-bit with a colour table
 };
 constexpr Fault fault = Fault(FIXTURE_FAULT);
 
@@ -72,6 +73,7 @@ TAIL_SECTION FAILURE_RECORD unterminated_failures[] = {{.key = 7, .action = FAIL
 constexpr uint32_t needle_bitmap = fault == missing_bitmap      ? 103
                                    : fault == truncated_bitmap   ? 110
                                    : fault == sixteen_bit_bitmap ? 111
+                                   : fault == true_colour_needle ? 112
                                                                  : 102;
 constexpr uint32_t point_count = fault == empty_calibration ? 0 : fault == huge_calibration ? 0x40000000 : 2;
 
