@@ -71,7 +71,8 @@ const char* play_help =
     "FILE holds a header row of variable tokens (61,390,16) and one row per update\n"
     "tick; an empty cell keeps the variable's value, a BCD cell is a word (0x0345).\n"
     "Writes DIR/frame_00001.png... and, when ffmpeg or ImageMagick is on the PATH,\n"
-    "DIR/animation.gif at --fps frames a second (default 18). --fail KEY@ROW puts a\n"
+    "DIR/animation.gif at --fps frames a second (default 18); frames past the last and\n"
+    "an animation an earlier run left in DIR are removed. --fail KEY@ROW puts a\n"
     "failure in force from that row on (default: from the first).\n";
 
 const char* check_help =
@@ -513,6 +514,15 @@ int play(const Options& o) {
         std::fprintf(stderr, "%s: not a directory\n", o.out.c_str());
         return usage_error;
     }
+    // What an earlier, longer run left would pass for this run's: frames
+    // after this run's last, and an animation made from them.
+    std::string gif = o.out + "/animation.gif";
+    size_t stale = 0;
+    while (DeleteFileA(format("%s/frame_%05zu.png", o.out.c_str(), rows.size() + stale + 1).c_str())) ++stale;
+    bool stale_gif = DeleteFileA(gif.c_str());
+    if (stale || stale_gif)
+        std::printf("%s: removed %zu frame(s)%s of an earlier run\n", o.out.c_str(), stale,
+                    stale_gif ? " and the animation" : "");
     host->install(*gauge);
     for (size_t r = 0; r < rows.size(); ++r) {
         for (size_t i = 0; i < tokens.size(); ++i) {
@@ -528,7 +538,6 @@ int play(const Options& o) {
     print_warnings(*host);
     warn_unused(*host, *gauge, tokens, o.csv.c_str(), failures);
     std::printf("%s: %zu frames of \"%s\"\n", o.out.c_str(), rows.size(), gauge->name.c_str());
-    std::string gif = o.out + "/animation.gif";
     std::string pattern = o.out + "/frame_%05d.png";
     if (run_tool("ffmpeg.exe", format("-loglevel error -y -framerate %g -i \"%s\" \"%s\"", o.fps, pattern.c_str(),
                                       gif.c_str())) ||
