@@ -108,13 +108,16 @@ struct Options {
     bool help = false;
 };
 
-// The options each command takes besides --help and --timeout.
-const char* options_of(const std::string& command) {
-    if (command == "render") return " --set --fail -o --output --ticks ";
-    if (command == "sheet") return " --set -o --output ";
-    if (command == "play") return " --csv -o --output --fail --fps ";
-    if (command == "bench") return " --iterations ";
-    return " ";
+// Options as " --a --b ", so a whole option is found by " " + name + " ".
+const char* const every_option = " --help -h --timeout --set --fail -o --output --csv --ticks --iterations --fps ";
+
+std::string options_of(const std::string& command) {
+    std::string takes = " --help -h --timeout ";
+    if (command == "render") takes += "--set --fail -o --output --ticks ";
+    if (command == "sheet") takes += "--set -o --output ";
+    if (command == "play") takes += "--csv -o --output --fail --fps ";
+    if (command == "bench") takes += "--iterations ";
+    return takes;
 }
 
 bool parse(int argc, char** argv, Options& o, std::string& error) {
@@ -130,9 +133,8 @@ bool parse(int argc, char** argv, Options& o, std::string& error) {
             return true;
         };
         bool option = a.size() > 1 && a[0] == '-' && !std::isdigit(static_cast<unsigned char>(a[1]));
-        if (option && a != "--help" && a != "-h" && a != "--timeout" && takes.find(" " + a + " ") == std::string::npos) {
-            bool known = std::string(" --set --fail -o --output --csv --ticks --iterations --fps ").find(" " + a + " ") !=
-                         std::string::npos;
+        if (option && takes.find(" " + a + " ") == std::string::npos) {
+            bool known = std::string(every_option).find(" " + a + " ") != std::string::npos;
             error = known ? format("%s is not an option of %s (see panelhost %s --help)", a.c_str(), argv[1], argv[1])
                           : "unknown option " + a;
             return false;
