@@ -65,7 +65,10 @@ LONG CALLBACK module_crashed(EXCEPTION_POINTERS* info) {
     for (;;) __asm__ volatile("pause");
 }
 
+std::atomic<bool> watchdog_running{false};
+
 DWORD WINAPI watchdog(void*) {
+    watchdog_running.store(true);
     for (;;) {
         Sleep(20);
         char text[700];
@@ -88,6 +91,10 @@ void install_guard() {
     guard_installed = true;
     AddVectoredExceptionHandler(1, module_crashed);
     CloseHandle(CreateThread(nullptr, 0, watchdog, nullptr, 0, nullptr));
+    // A new thread starts under the loader lock; were the first guarded
+    // call the loading of a module whose entry routine hangs or crashes,
+    // the watchdog would never start. Wait until it has.
+    while (!watchdog_running.load()) Sleep(1);
 }
 
 

@@ -235,6 +235,24 @@ TEST(HostCheckDeathTest, VeryLongTimeoutStillLetsRoutinesRun) {
         ::testing::ExitedWithCode(0), "");
 }
 
+// The loader runs the entry routine while it holds its lock, under which no
+// new thread starts: the watchdog must already be running by then.
+TEST(HostCheckDeathTest, CrashingOrHangingEntryRoutineIsReported) {
+    EXPECT_EXIT(
+        {
+            Report report;
+            Host::open(fixture("crashing_entry"), report);
+        },
+        ::testing::ExitedWithCode(4), "crashed with an access violation .* in entry routine \\(run by the loader\\)");
+    EXPECT_EXIT(
+        {
+            panelhost::set_module_call_timeout(0.5);
+            Report report;
+            Host::open(fixture("hanging_entry"), report);
+        },
+        ::testing::ExitedWithCode(5), "entry routine \\(run by the loader\\) has not returned after 0.5 s");
+}
+
 // A routine that updates its own tree would recurse until the stack ran out
 // inside the host; the host stops at the first nested call instead.
 TEST(HostCheckDeathTest, ElementRoutineDrivingItsTreeStopsNamingTheRoutine) {

@@ -27,10 +27,18 @@ enum Fault {
     far_mouse_box,          // a mouse area's box starts two thousand million pixels right of the face
     duplicate_name,         // a second, well-formed gauge also named "Fixture"
     true_colour_needle,     // well formed: the needle's bitmap 112 is 24-bit with a colour table
+    crashing_entry,         // the entry routine writes through a null pointer when loaded
+    hanging_entry,          // the entry routine never returns when loaded
 };
 constexpr Fault fault = Fault(FIXTURE_FAULT);
 
 }  // namespace
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
+    if (reason == DLL_PROCESS_ATTACH && fault == crashing_entry) *static_cast<volatile int*>(nullptr) = 1;
+    while (reason == DLL_PROCESS_ATTACH && fault == hanging_entry) Sleep(1000);
+    return TRUE;
+}
 
 extern "C" {
 __declspec(dllexport) GAUGESIMPORT ImportTable[2] = {{IMPORT_PANELS, nullptr}, {0, nullptr}};
