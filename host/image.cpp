@@ -41,7 +41,8 @@ Rgba sample_bilinear(const Image& image, double x, double y) {
     double w00 = (1 - tx) * (1 - ty), w10 = tx * (1 - ty), w01 = (1 - tx) * ty, w11 = tx * ty;
     auto channel = [&](uint8_t Rgba::*c) {
         double v = p00.*c * w00 + p10.*c * w10 + p01.*c * w01 + p11.*c * w11;
-        return uint8_t(std::clamp(std::lround(v), 0L, 255L));
+        // The weights are non-negative and sum to 1, so v lies in [0, 255].
+        return uint8_t(std::min(v + 0.5, 255.0));
     };
     return {channel(&Rgba::r), channel(&Rgba::g), channel(&Rgba::b), channel(&Rgba::a)};
 }
