@@ -6,34 +6,15 @@
 #include "tests/support/expected_records.h"
 #include "tests/support/loaded_module.h"
 #include "tests/support/recording_panels.h"
+#include "tests/support/single_needle_gauge.h"
 
 namespace {
 
 constexpr uint32_t fuel_weight_token = 306;
 
-class FuelQuantity : public ::testing::Test {
+class FuelQuantity : public SingleNeedleGauge {
 protected:
-    void SetUp() override {
-        gauge = corvalenx().gauge("Fuel_Quantity");
-        ASSERT_NE(gauge, nullptr);
-        face = as<ELEMENT_STATIC_IMAGE>(root_of(gauge));
-        auto children = children_of(&face->header);
-        ASSERT_EQ(children.size(), 1u);
-        needle = as<ELEMENT_NEEDLE>(children[0]);
-    }
-
-    // The auxiliary record, found the way the host meets it: as the argument
-    // of initialize_var during the pre-install service.
-    MODULE_VAR* auxiliary_record() {
-        RecordingPanels panels;
-        gauge->gauge_callback(gauge, PANEL_SERVICE_PRE_INSTALL, 0);
-        if (panels.calls.size() != 1 || panels.calls[0].service != "initialize_var") return nullptr;
-        return reinterpret_cast<MODULE_VAR*>(panels.calls[0].args[0]);
-    }
-
-    GAUGEHDR* gauge = nullptr;
-    ELEMENT_STATIC_IMAGE* face = nullptr;
-    ELEMENT_NEEDLE* needle = nullptr;
+    FuelQuantity() : SingleNeedleGauge("Fuel_Quantity") {}
 };
 
 TEST_F(FuelQuantity, RecordsAsTheHostReadsThem) {

@@ -6,23 +6,13 @@
 #include "tests/support/expected_records.h"
 #include "tests/support/loaded_module.h"
 #include "tests/support/recording_panels.h"
+#include "tests/support/single_needle_gauge.h"
 
 namespace {
 
-class ManifoldPressure : public ::testing::Test {
+class ManifoldPressure : public SingleNeedleGauge {
 protected:
-    void SetUp() override {
-        gauge = corvalenx().gauge("Manifold Pressure");
-        ASSERT_NE(gauge, nullptr);
-        face = as<ELEMENT_STATIC_IMAGE>(root_of(gauge));
-        auto children = children_of(&face->header);
-        ASSERT_EQ(children.size(), 1u);
-        needle = as<ELEMENT_NEEDLE>(children[0]);
-    }
-
-    GAUGEHDR* gauge = nullptr;
-    ELEMENT_STATIC_IMAGE* face = nullptr;
-    ELEMENT_NEEDLE* needle = nullptr;
+    ManifoldPressure() : SingleNeedleGauge("Manifold Pressure") {}
 };
 
 TEST_F(ManifoldPressure, RecordsAsTheHostReadsThem) {

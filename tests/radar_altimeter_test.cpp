@@ -6,6 +6,7 @@
 #include "tests/support/expected_records.h"
 #include "tests/support/loaded_module.h"
 #include "tests/support/recording_panels.h"
+#include "tests/support/single_needle_gauge.h"
 #include "tests/support/x87_precision_24.h"
 
 namespace {
@@ -13,26 +14,15 @@ namespace {
 constexpr uint32_t altitude_token = 73;
 constexpr uint32_t ground_elevation_token = 2;
 
-class RadarAltimeter : public ::testing::Test {
+class RadarAltimeter : public SingleNeedleGauge {
 protected:
+    RadarAltimeter() : SingleNeedleGauge("Radar_Altimeter") {}
+
     void SetUp() override {
-        gauge = corvalenx().gauge("Radar_Altimeter");
-        ASSERT_NE(gauge, nullptr);
-        face = as<ELEMENT_STATIC_IMAGE>(root_of(gauge));
-        auto children = children_of(&face->header);
-        ASSERT_EQ(children.size(), 1u);
-        needle = as<ELEMENT_NEEDLE>(children[0]);
+        SingleNeedleGauge::SetUp();
+        if (HasFatalFailure()) return;
         ground = auxiliary_record();
         ASSERT_NE(ground, nullptr);
-    }
-
-    // The auxiliary record, as the host meets it: the argument of
-    // initialize_var during the pre-install service.
-    MODULE_VAR* auxiliary_record() {
-        RecordingPanels panels;
-        gauge->gauge_callback(gauge, PANEL_SERVICE_PRE_INSTALL, 0);
-        if (panels.calls.size() != 1 || panels.calls[0].service != "initialize_var") return nullptr;
-        return reinterpret_cast<MODULE_VAR*>(panels.calls[0].args[0]);
     }
 
     // Feet shown for an altitude (metres) over a ground elevation (1/256
@@ -48,9 +38,6 @@ protected:
         return feet;
     }
 
-    GAUGEHDR* gauge = nullptr;
-    ELEMENT_STATIC_IMAGE* face = nullptr;
-    ELEMENT_NEEDLE* needle = nullptr;
     MODULE_VAR* ground = nullptr;
 };
 
