@@ -7,7 +7,9 @@ set -eu
 packages="cmake ninja-build pkg-config
 g++ g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686 mingw-w64-i686-dev
 wine wine32:i386 googletest
-libcairo2-dev libimagequant-dev fonts-b612 libstb-dev"
+libcairo2-dev libimagequant-dev fonts-b612 libstb-dev
+libcli11-dev nlohmann-json3-dev libz-mingw-w64-dev
+clang libclang-rt-14-dev ffmpeg chromium"
 
 missing=""
 for p in $packages; do
