@@ -10,6 +10,7 @@
 #include <cstring>
 #include <utility>
 
+#include "host/exit_status.h"
 #include "module/records/panel_services.h"
 
 extern "C" double panelhost_call_returning_double(const void* routine, const uint32_t* args,
@@ -26,20 +27,21 @@ namespace {
 
 // What the module is doing now, for the crash handler and the watchdog: a
 // text the caller keeps alive for the call (copying it would cost more than
-// most conversion routines take).
-const char* current_call = "";
+// most conversion routines take). Atomic: the watchdog reads it from its own
+// thread.
+std::atomic<const char*> current_call{""};
 std::atomic<DWORD> call_started{0};  // tick count when the call began; 0 when none
 std::atomic<DWORD> call_timeout_ms{10000};
 bool guard_installed = false;
 
-[[noreturn]] void stop(int code, const char* text) {
+[[noreturn]] void stop(ExitStatus status, const char* text) {
     std::fflush(stdout);
     std::fprintf(stderr, "panelhost: %s\n", text);
     std::fflush(stderr);
     // Not ExitProcess: the stuck call may hold the loader lock (a hanging
     // entry routine), and ending the process must not wait for it.
-    TerminateProcess(GetCurrentProcess(), code);
-    ExitProcess(code);
+    TerminateProcess(GetCurrentProcess(), code(status));
+    ExitProcess(code(status));
 }
 
 // A crash inside the module: what and where, for the watchdog to report.
@@ -74,14 +76,14 @@ DWORD WINAPI watchdog(void*) {
         char text[700];
         if (const char* what = crash_what.load()) {
             std::snprintf(text, sizeof text, "the module crashed with %s at 0x%08lx in %s", what,
-                          (unsigned long)crash_address.load(), current_call);
-            stop(4, text);
+                          (unsigned long)crash_address.load(), current_call.load());
+            stop(ExitStatus::module_crashed, text);
         }
         DWORD started = call_started.load();
         if (started && GetTickCount() - started > call_timeout_ms.load()) {
-            std::snprintf(text, sizeof text, "the module's %s has not returned after %.1f s", current_call,
+            std::snprintf(text, sizeof text, "the module's %s has not returned after %.1f s", current_call.load(),
                           call_timeout_ms.load() / 1000.0);
-            stop(5, text);
+            stop(ExitStatus::module_hung, text);
         }
     }
 }
@@ -105,7 +107,7 @@ void check_balance(const char* what, int32_t imbalance, uint32_t count) {
                   "the module's %s does not use the host calling convention: it %s %ld bytes of "
                   "stack where it should remove its %u argument word(s)",
                   what, imbalance < 0 ? "left" : "removed", (long)std::labs(imbalance), unsigned(count));
-    stop(6, text);
+    stop(ExitStatus::calling_convention, text);
 }
 
 }  // namespace
@@ -159,7 +161,7 @@ Host* active_host = nullptr;
 struct HostWork {
     DWORD paused;
     const char* saved;
-    HostWork() : paused(call_started.exchange(0)), saved(current_call) {}
+    HostWork() : paused(call_started.exchange(0)), saved(current_call.load()) {}
     ~HostWork() {
         current_call = saved;
         call_started.store(paused);
@@ -167,7 +169,7 @@ struct HostWork {
 };
 
 Host& host() {
-    if (!active_host) stop(3, "the module called a panel service while no gauge is running");
+    if (!active_host) stop(ExitStatus::service_misuse, "the module called a panel service while no gauge is running");
     return *active_host;
 }
 
@@ -217,7 +219,7 @@ void __stdcall unprovided_service() {
                   "the module called panel service slot 0x%02X (entry %u of the table), which this "
                   "host does not provide",
                   unsigned(Slot * sizeof(void*)), unsigned(Slot));
-    stop(3, text);
+    stop(ExitStatus::service_misuse, text);
 }
 
 // The whole table the host hands over is far larger than the named slots,
@@ -381,14 +383,14 @@ const GaugeModel* Host::gauge_of_root(ELEMENT_HEADER* root, const char* service)
         std::string text = format("the module called %s from inside the %s; element-list services "
                                   "cannot run within an element's own routine",
                                   service, updating_element_->call_label.c_str());
-        stop(3, text.c_str());
+        stop(ExitStatus::service_misuse, text.c_str());
     }
     auto it = roots_.find(root);
     if (it == roots_.end()) {
         std::string text = format("the module called %s with %s, which is the root element of no "
                                   "gauge in its table",
                                   service, module_->describe(root).c_str());
-        stop(3, text.c_str());
+        stop(ExitStatus::service_misuse, text.c_str());
     }
     if (expected_gauge_ && it->second != expected_gauge_)
         warn_once(format("a routine of \"%s\" passed %s the element tree of \"%s\"",
@@ -444,7 +446,7 @@ MODULE_VAR& Host::module_variable(MODULE_VAR* var, const char* service) {
         std::string text = format("the module called %s with %s, which is no writable variable record "
                                   "of the module",
                                   service, module_->describe(var).c_str());
-        stop(3, text.c_str());
+        stop(ExitStatus::service_misuse, text.c_str());
     }
     return *var;
 }
