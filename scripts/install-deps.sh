@@ -9,7 +9,8 @@ g++ g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686 mi
 wine wine32:i386 googletest
 libcairo2-dev libimagequant-dev fonts-b612 libstb-dev
 libcli11-dev nlohmann-json3-dev libz-mingw-w64-dev
-clang libclang-rt-14-dev ffmpeg chromium"
+clang libclang-rt-14-dev ffmpeg chromium
+python3"
 
 missing=""
 for p in $packages; do

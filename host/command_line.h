@@ -1,0 +1,60 @@
+// panelhost's command line: every option once, with its value and help; each
+// command in a file of its own under commands/, naming the options it takes;
+// the list of commands in commands/command_list.cpp. Parsing is CLI11's.
+#pragma once
+
+#include <initializer_list>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "host/exit_status.h"
+#include "host/output.h"
+
+namespace panelhost {
+
+enum class OptionId { set, fail, output, csv, ticks, iterations, fps, format, timeout };
+
+// What the command line held, for the command to run on.
+struct Arguments {
+    std::vector<std::string> operands;  // in the order the command's usage names them
+    std::vector<std::string> sets;      // --set TOKEN=VALUE
+    std::vector<std::string> fails;     // --fail KEY or KEY@ROW
+    std::string output;                 // -o; empty when not given
+    std::string csv;
+    int ticks = 1;
+    int iterations = 0;  // 0: the command's own default
+    double fps = 18;
+    Format format = Format::text;
+};
+
+// An option as one command takes it; value and help default to the option
+// table's, a command may word them for itself.
+struct OptionUse {
+    OptionId id;
+    const char* value = nullptr;
+    const char* help = nullptr;
+    bool required = false;
+};
+
+struct Command {
+    const char* name;
+    std::vector<const char*> operands = {};  // names of the operands it needs, all of them: "MODULE", "GAUGE"
+    const char* summary;                // one line for `panelhost --help`
+    const char* description;            // the paragraph its --help starts with
+    std::vector<OptionUse> options = {};  // besides --help and --timeout, which every command takes
+    std::vector<Format> formats = {};     // what --format accepts; empty: no --format
+    bool lists_variables = false;       // its --help ends with the variable catalogue
+    ExitStatus (*run)(const Arguments&);
+};
+
+// Every command, in the order `panelhost --help` lists them.
+std::span<const Command* const> all_commands();
+
+// Parses argv and runs the command; the process's exit status.
+int run_command_line(int argc, char** argv);
+
+// The variable catalogue as help text: one line per token.
+std::string variable_catalogue_text();
+
+}  // namespace panelhost

@@ -1,0 +1,16 @@
+// The commands of panelhost, in the order its --help lists them. A new
+// command is a file in this folder defining its Command, and its name here.
+#include "host/command_line.h"
+
+namespace panelhost {
+
+extern const Command check_command, render_command, sheet_command, play_command, mouse_command, bench_command,
+    variables_command;
+
+std::span<const Command* const> all_commands() {
+    static const Command* const commands[] = {&check_command, &render_command, &sheet_command,    &play_command,
+                                              &mouse_command, &bench_command,  &variables_command};
+    return commands;
+}
+
+}  // namespace panelhost

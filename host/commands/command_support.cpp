@@ -1,0 +1,209 @@
+#include "host/commands/command_support.h"
+
+#include <windows.h>
+
+#include <cstdio>
+
+namespace panelhost {
+
+namespace {
+
+void print_findings(const Report& report) {
+    for (const Finding& f : report.findings) {
+        const char* level = f.level == Finding::Error ? "error: " : f.level == Finding::Warning ? "warning: " : "";
+        std::fprintf(f.level == Finding::Note ? stdout : stderr, "%s%s\n", level, f.text.c_str());
+    }
+}
+
+enum class PathKind { missing, file, folder };
+
+PathKind kind_of(const std::string& path) {
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return PathKind::missing;
+    return attributes & FILE_ATTRIBUTE_DIRECTORY ? PathKind::folder : PathKind::file;
+}
+
+// "a/b/c" -> "a", "a/b", "a/b/c"; a root ("/", "C:\") is never one of them.
+std::vector<std::string> folders_down_to(const std::string& path) {
+    std::vector<std::string> prefixes;
+    for (size_t i = 1; i <= path.size(); ++i) {
+        if (i < path.size() && path[i] != '/' && path[i] != '\\') continue;
+        std::string prefix = path.substr(0, i);
+        if (prefix.back() == ':' || prefix.back() == '/' || prefix.back() == '\\') continue;
+        prefixes.push_back(prefix);
+    }
+    return prefixes;
+}
+
+// Why the folder `folder` cannot hold a new file; empty when it can.
+std::string folder_problem(const std::string& folder) {
+    for (const std::string& prefix : folders_down_to(folder)) {
+        switch (kind_of(prefix)) {
+            case PathKind::folder: continue;
+            case PathKind::file: return prefix + " is a file, not a folder";
+            case PathKind::missing: return "there is no folder " + prefix;
+        }
+    }
+    return "";
+}
+
+std::string parent_of(const std::string& path) {
+    size_t slash = path.find_last_of("/\\");
+    return slash == std::string::npos ? std::string() : path.substr(0, slash);
+}
+
+}  // namespace
+
+bool readable_file(const std::string& path, const char* what) {
+    PathKind kind = kind_of(path);
+    std::string problem = kind == PathKind::folder ? "is a folder, not a file" : "";
+    if (problem.empty()) {
+        HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+        if (file == INVALID_HANDLE_VALUE) problem = "cannot read the " + std::string(what) + ": " + windows_error(GetLastError());
+        else CloseHandle(file);
+    }
+    if (problem.empty()) return true;
+    std::fprintf(stderr, "%s: %s\n", path.c_str(), problem.c_str());
+    return false;
+}
+
+OpenedModule open_module(const std::string& path) {
+    if (!readable_file(path, "module")) return {nullptr, ExitStatus::bad_input};
+    Report report;
+    std::unique_ptr<Host> host = Host::open(path, report);
+    print_findings(report);
+    if (!host) {
+        std::fprintf(stderr, "%s: not usable (%zu error(s))\n", path.c_str(), report.count(Finding::Error));
+        return {nullptr, ExitStatus::module_invalid};
+    }
+    return {std::move(host), ExitStatus::ok};
+}
+
+const GaugeModel* find_gauge(Host& host, const std::string& name) {
+    if (const GaugeModel* g = host.gauge(name)) return g;
+    std::fprintf(stderr, "no gauge named \"%s\" in %s; it has:", name.c_str(), host.module().path().c_str());
+    for (const GaugeModel& g : host.gauges()) std::fprintf(stderr, " \"%s\"", g.name.c_str());
+    std::fprintf(stderr, "\n");
+    return nullptr;
+}
+
+bool parse_failures(const std::vector<std::string>& fails, std::vector<FailureAt>& out, bool rows) {
+    for (const std::string& f : fails) {
+        size_t at = f.find('@');
+        uint32_t key = 0, row = 1;
+        bool good = parse_key(f.substr(0, at), 0, key) &&
+                    (at == std::string::npos || (rows && parse_key(f.substr(at + 1), 10, row) && row <= 10000000));
+        if (!good) {
+            std::fprintf(stderr, "--fail takes a failure key%s, not \"%s\"\n", rows ? " and an optional @ROW" : "",
+                         f.c_str());
+            return false;
+        }
+        out.push_back({key, int(row)});
+    }
+    return true;
+}
+
+bool apply_sets(Host& host, const std::vector<std::string>& sets, Output& out) {
+    for (const std::string& s : sets) {
+        std::string error, warning;
+        if (!host.variables.set(s, error, &warning)) {
+            std::fprintf(stderr, "--set: %s\n", error.c_str());
+            return false;
+        }
+        if (!warning.empty()) out.warning("--set " + s + ": " + warning);
+    }
+    return true;
+}
+
+std::set<uint32_t> tokens_of(const std::vector<std::string>& sets) {
+    std::set<uint32_t> tokens;
+    for (const std::string& s : sets) {
+        uint32_t token = 0;
+        if (parse_key(s.substr(0, s.find('=')), 10, token)) tokens.insert(token);
+    }
+    return tokens;
+}
+
+namespace {
+
+// "variable 62" or "variables 62, 63"
+std::string token_list(const std::vector<uint32_t>& tokens, bool with_names) {
+    std::string list;
+    for (uint32_t t : tokens) {
+        list += format("%s%u", list.empty() ? "" : ", ", unsigned(t));
+        const VariableInfo* info = variable_info(t);
+        if (with_names && info) list += format(" (%s)", info->name);
+    }
+    return (tokens.size() == 1 ? "variable " : "variables ") + list;
+}
+
+}  // namespace
+
+void warn_unused(Output& out, Host& host, const GaugeModel& gauge, const std::set<uint32_t>& given,
+                 const std::string& source, const std::vector<FailureAt>& failures) {
+    // A variable or failure the run was given but the gauge never used is
+    // most likely a mistyped token or key: say so rather than draw as if unset.
+    const std::set<uint32_t>& read = host.tokens_read[&gauge];
+    std::vector<uint32_t> unread;
+    for (uint32_t token : given)
+        if (!read.count(token)) unread.push_back(token);
+    if (!unread.empty())
+        out.warning(format("%s: \"%s\" never read %s", source.c_str(), gauge.name.c_str(),
+                           token_list(unread, false).c_str()));
+    std::set<uint32_t> warned;
+    for (const FailureAt& f : failures) {
+        bool listed = false;
+        for (const ElementModel& e : gauge.elements)
+            for (const FAILURE_RECORD& r : e.failures) listed |= r.key == f.key;
+        if (!listed && warned.insert(f.key).second)
+            out.warning(format("--fail %u: no element of \"%s\" lists that failure key", unsigned(f.key),
+                               gauge.name.c_str()));
+    }
+}
+
+void warn_unset(Output& out, Host& host, const GaugeModel& gauge, const std::set<uint32_t>& given) {
+    std::vector<uint32_t> unset;
+    for (uint32_t token : host.tokens_read[&gauge])
+        if (!given.count(token)) unset.push_back(token);
+    if (unset.empty()) return;
+    out.warning(format("\"%s\" read %s, which %s never set: %s 0", gauge.name.c_str(),
+                       token_list(unset, true).c_str(), unset.size() == 1 ? "was" : "were",
+                       unset.size() == 1 ? "it read" : "they read"));
+}
+
+void print_host_warnings(Host& host, Output& out) {
+    for (const std::string& w : host.warnings) out.warning(w);
+    host.warnings.clear();
+}
+
+bool output_file_possible(const std::string& path) {
+    std::string problem = kind_of(path) == PathKind::folder ? path + " is a folder" : folder_problem(parent_of(path));
+    if (problem.empty()) return true;
+    std::fprintf(stderr, "cannot write %s: %s\n", path.c_str(), problem.c_str());
+    return false;
+}
+
+bool make_folders(const std::string& path) {
+    for (const std::string& prefix : folders_down_to(path)) {
+        PathKind kind = kind_of(prefix);
+        if (kind == PathKind::folder) continue;
+        std::string problem = kind == PathKind::file ? prefix + " is a file, not a folder" : "";
+        if (kind == PathKind::missing && !CreateDirectoryA(prefix.c_str(), nullptr) &&
+            GetLastError() != ERROR_ALREADY_EXISTS)
+            problem = "cannot make the folder " + prefix + ": " + windows_error(GetLastError());
+        if (!problem.empty()) {
+            std::fprintf(stderr, "cannot write into %s: %s\n", path.c_str(), problem.c_str());
+            return false;
+        }
+    }
+    return true;
+}
+
+bool save_png(const Image& image, const std::string& path) {
+    std::string error;
+    if (write_png(image, path, error)) return true;
+    std::fprintf(stderr, "%s\n", error.c_str());
+    return false;
+}
+
+}  // namespace panelhost
