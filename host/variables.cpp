@@ -123,6 +123,13 @@ bool Variables::set(const std::string& assignment, std::string& error, std::stri
     return set_text(token, assignment.substr(equals + 1), error, warning);
 }
 
+void Variables::set_previews(int reading) {
+    for (const VariableInfo& v : catalogue) {
+        if (v.bcd()) set_word(v.token, uint32_t(v.preview[reading]));
+        else set_number(v.token, v.preview[reading]);
+    }
+}
+
 VariableValue Variables::value(uint32_t token) const {
     auto it = values_.find(token);
     return it == values_.end() ? VariableValue{} : it->second;

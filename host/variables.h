@@ -52,6 +52,8 @@ public:
         values_[token] = {};
         values_[token].word = word;
     }
+    // Every known variable at its preview reading `reading` (0 to 2).
+    void set_previews(int reading);
     // A BCD token takes its word from `text` (0x0345 as written, 345 as the
     // frequency 345), others the number.
     bool set_text(uint32_t token, const std::string& text, std::string& error, std::string* warning = nullptr);

@@ -46,10 +46,7 @@ ExitStatus sheet(const Arguments& a) {
     for (const GaugeModel& g : host.gauges()) {
         for (int r = 0; r < readings; ++r) {
             // Known variables at this reading's preview values, then --set.
-            for (const VariableInfo& v : known_variables()) {
-                if (v.bcd()) host.variables.set_word(v.token, uint32_t(v.preview[r]));
-                else host.variables.set_number(v.token, v.preview[r]);
-            }
+            host.variables.set_previews(r);
             std::string checked_above;
             for (const std::string& s : a.sets) host.variables.set(s, checked_above);
             host.install(g);
