@@ -36,6 +36,8 @@ std::span<const VariableInfo> known_variables() { return catalogue; }
 bool parse_key(const std::string& text, int base, uint32_t& out) {
     // strtoull alone would take a sign or leading blanks, and wrap "-61".
     if (text.empty() || !std::isdigit(static_cast<unsigned char>(text[0]))) return false;
+    // Base 0 would also read a leading zero as octal: "010" is ten, not eight.
+    if (base == 0) base = text.size() > 1 && (text[1] == 'x' || text[1] == 'X') && text[0] == '0' ? 16 : 10;
     char* end = nullptr;
     errno = 0;
     unsigned long long value = std::strtoull(text.c_str(), &end, base);
