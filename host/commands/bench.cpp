@@ -29,7 +29,7 @@ struct RoutineTime {
 
 ExitStatus bench(const Arguments& a) {
     Output out(a.format);
-    OpenedModule opened = open_module(a.operands[0]);
+    OpenedModule opened = open_module(a.operands[0], out);
     if (!opened.host) return opened.status;
     Host& host = *opened.host;
     // Every known variable at its middle preview reading.

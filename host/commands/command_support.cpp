@@ -8,13 +8,6 @@ namespace panelhost {
 
 namespace {
 
-void print_findings(const Report& report) {
-    for (const Finding& f : report.findings) {
-        const char* level = f.level == Finding::Error ? "error: " : f.level == Finding::Warning ? "warning: " : "";
-        std::fprintf(f.level == Finding::Note ? stdout : stderr, "%s%s\n", level, f.text.c_str());
-    }
-}
-
 enum class PathKind { missing, file, folder };
 
 PathKind kind_of(const std::string& path) {
@@ -67,11 +60,15 @@ bool readable_file(const std::string& path, const char* what) {
     return false;
 }
 
-OpenedModule open_module(const std::string& path) {
+OpenedModule open_module(const std::string& path, Output& out) {
     if (!readable_file(path, "module")) return {nullptr, ExitStatus::bad_input};
     Report report;
     std::unique_ptr<Host> host = Host::open(path, report);
-    print_findings(report);
+    for (const Finding& f : report.findings) {
+        if (f.level == Finding::Error) std::fprintf(stderr, "error: %s\n", f.text.c_str());
+        else if (f.level == Finding::Warning) out.warning(f.text);
+        else if (out.is_text()) std::printf("%s\n", f.text.c_str());
+    }
     if (!host) {
         std::fprintf(stderr, "%s: not usable (%zu error(s))\n", path.c_str(), report.count(Finding::Error));
         return {nullptr, ExitStatus::module_invalid};

@@ -15,12 +15,13 @@
 namespace panelhost {
 
 // A module file that cannot be read is bad input; one that fails its checks
-// is invalid. The findings are printed; `host` is null unless `status` is ok.
+// is invalid. Errors are printed, warnings go to `out`; `host` is null
+// unless `status` is ok.
 struct OpenedModule {
     std::unique_ptr<Host> host;
     ExitStatus status = ExitStatus::ok;
 };
-OpenedModule open_module(const std::string& path);
+OpenedModule open_module(const std::string& path, Output& out);
 
 // False, with the reason printed, when `path` is not a file that can be read.
 bool readable_file(const std::string& path, const char* what);

@@ -52,7 +52,8 @@ ExitStatus mouse(const Arguments& a) {
     long x = 0, y = 0;
     if (!parse_coordinate(a.operands[2], "X", x) || !parse_coordinate(a.operands[3], "Y", y))
         return ExitStatus::bad_input;
-    OpenedModule opened = open_module(a.operands[0]);
+    Output out(a.format);
+    OpenedModule opened = open_module(a.operands[0], out);
     if (!opened.host) return opened.status;
     const GaugeModel* gauge = find_gauge(*opened.host, a.operands[1]);
     if (!gauge) return ExitStatus::bad_input;
@@ -62,7 +63,7 @@ ExitStatus mouse(const Arguments& a) {
                     {"x", x}, {"y", y}, {"area", nullptr}, {"enclosing", Json::array()}};
         if (hit.area) doc["area"] = area_json(*hit.area);
         for (const MouseArea* p : hit.enclosing) doc["enclosing"].push_back(area_json(*p));
-        Output(a.format).print_json(doc);
+        out.print_json(doc);
         return ExitStatus::ok;
     }
     if (!hit.area) {

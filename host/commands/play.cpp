@@ -141,7 +141,7 @@ ExitStatus play(const Arguments& a) {
             return ExitStatus::bad_input;
         }
     }
-    OpenedModule opened = open_module(a.operands[0]);
+    OpenedModule opened = open_module(a.operands[0], out);
     if (!opened.host) return opened.status;
     Host& host = *opened.host;
     const GaugeModel* gauge = find_gauge(host, a.operands[1]);

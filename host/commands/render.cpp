@@ -11,7 +11,7 @@ ExitStatus render(const Arguments& a) {
     Output out(Format::text);
     std::vector<FailureAt> failures;
     if (!parse_failures(a.fails, failures, false) || !output_file_possible(a.output)) return ExitStatus::bad_input;
-    OpenedModule opened = open_module(a.operands[0]);
+    OpenedModule opened = open_module(a.operands[0], out);
     if (!opened.host) return opened.status;
     Host& host = *opened.host;
     const GaugeModel* gauge = find_gauge(host, a.operands[1]);

@@ -20,7 +20,7 @@ ExitStatus sheet(const Arguments& a) {
     Output out(Format::text);
     const std::string path = a.output.empty() ? "preview-sheet.png" : a.output;
     if (!output_file_possible(path)) return ExitStatus::bad_input;
-    OpenedModule opened = open_module(a.operands[0]);
+    OpenedModule opened = open_module(a.operands[0], out);
     if (!opened.host) return opened.status;
     Host& host = *opened.host;
     if (host.gauges().empty()) {
