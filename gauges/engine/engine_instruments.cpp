@@ -1,12 +1,20 @@
 // Engine instrument cluster: temperature across the top, oil and fuel
 // pressure side by side below it, three needles on one face.
 #include "gauges/engine/engine_instruments_geometry.h"
+#include "gauges/failure_keys.h"
 #include "gauges/gauge_headers.h"
-#include "module/gauge_declarations.h"
+#include "module/gauge_builders.h"
+#include "module/range_limit.h"
+#include "resources/bitmap_ids.h"
 
 namespace {
 
 using namespace engine_instruments_geometry;
+
+constexpr uint32_t temperature_rankine = 416;
+constexpr uint32_t oil_pressure_psf = 418;
+constexpr uint32_t fuel_pressure_psf = 425;
+constexpr uint32_t engine_instruments_help = 0xA875;
 
 constexpr double rankine_at_freezing = 492;
 constexpr double celsius_per_rankine = 0.555556;
@@ -27,7 +35,7 @@ double __stdcall fuel_pressure_psi(ELEMENT_NEEDLE* needle) {
 
 // Shared by the face and all three needles.
 FAILURE_RECORD failures[] = {
-    {.key = 20, .action = FAIL_ACTION_ZERO},
+    zero_on(failure_key::most_instruments),
     end_of_failures,
 };
 
@@ -36,51 +44,41 @@ constinit auto oil_table = calibration_table(oil_calibration);
 // Listed clockwise, so falling: the host takes it in this order.
 constinit auto fuel_table = calibration_table(fuel_calibration);
 
-ELEMENT_NEEDLE temperature_needle = {
-    .header = {.element_type = ELEMENT_TYPE_NEEDLE,
-               .resource_id = 127,
-               .position = pixel(temperature_pivot),
-               .offset = pixel(temperature_pivot_in_picture),
-               .gauge_header = &engine_instruments_gauge,
-               .failures = failures,
-               .image_flags = IMAGE_FLAGS_MOVING},
-    .source_var = {.id = 416},  // temperature, degrees Rankine
-    .nonlinearity = temperature_table.points,
-    .point_count = count_of(temperature_calibration),
-    .max_degrees_per_tick = 6,
-    .update = rankine_to_celsius,
-};
+constexpr int32_t degrees_per_tick = 6;
+
+constinit ELEMENT_NEEDLE temperature_needle = calibrated_needle(
+    {.gauge = &engine_instruments_gauge,
+     .bitmap = TEMPERATURE_NEEDLE_BITMAP,
+     .pivot = temperature_pivot,
+     .pivot_in_picture = temperature_pivot_in_picture,
+     .variable = temperature_rankine,
+     .routine = rankine_to_celsius,
+     .failures = failures,
+     .degrees_per_tick = degrees_per_tick},
+    temperature_table);
 
 // The two pressure needles share one picture.
-ELEMENT_NEEDLE oil_pressure_needle = {
-    .header = {.element_type = ELEMENT_TYPE_NEEDLE,
-               .resource_id = 129,
-               .position = pixel(oil_pivot),
-               .offset = pixel(pressure_pivot_in_picture),
-               .gauge_header = &engine_instruments_gauge,
-               .failures = failures,
-               .image_flags = IMAGE_FLAGS_MOVING},
-    .source_var = {.id = 418},  // oil pressure, pounds per square foot
-    .nonlinearity = oil_table.points,
-    .point_count = count_of(oil_calibration),
-    .max_degrees_per_tick = 6,
-    .update = oil_pressure_psi,
-};
+constinit ELEMENT_NEEDLE oil_pressure_needle = calibrated_needle(
+    {.gauge = &engine_instruments_gauge,
+     .bitmap = PRESSURE_NEEDLE_BITMAP,
+     .pivot = oil_pivot,
+     .pivot_in_picture = pressure_pivot_in_picture,
+     .variable = oil_pressure_psf,
+     .routine = oil_pressure_psi,
+     .failures = failures,
+     .degrees_per_tick = degrees_per_tick},
+    oil_table);
 
-ELEMENT_NEEDLE fuel_pressure_needle = {
-    .header = {.element_type = ELEMENT_TYPE_NEEDLE,
-               .resource_id = 129,
-               .position = pixel(fuel_pivot),
-               .offset = pixel(pressure_pivot_in_picture),
-               .gauge_header = &engine_instruments_gauge,
-               .failures = failures,
-               .image_flags = IMAGE_FLAGS_MOVING},
-    .source_var = {.id = 425},  // fuel pressure, pounds per square foot
-    .nonlinearity = fuel_table.points,
-    .point_count = count_of(fuel_calibration),
-    .max_degrees_per_tick = 6,
-    .update = fuel_pressure_psi,
-};
+constinit ELEMENT_NEEDLE fuel_pressure_needle = calibrated_needle(
+    {.gauge = &engine_instruments_gauge,
+     .bitmap = PRESSURE_NEEDLE_BITMAP,
+     .pivot = fuel_pivot,
+     .pivot_in_picture = pressure_pivot_in_picture,
+     .variable = fuel_pressure_psf,
+     .routine = fuel_pressure_psi,
+     .failures = failures,
+     .degrees_per_tick = degrees_per_tick},
+    fuel_table);
 
 ELEMENT_HEADER* face_children[] = {
     &temperature_needle.header,
@@ -89,31 +87,12 @@ ELEMENT_HEADER* face_children[] = {
     nullptr,
 };
 
-ELEMENT_STATIC_IMAGE face = {
-    .header = {.element_type = ELEMENT_TYPE_STATIC_IMAGE,
-               .resource_id = 125,
-               .gauge_header = &engine_instruments_gauge,
-               .children = face_children,
-               .failures = failures,
-               .image_flags = IMAGE_FLAGS_STILL},
-};
-
+constinit ELEMENT_STATIC_IMAGE face =
+    dial_face(engine_instruments_gauge, ENGINE_INSTRUMENTS_FACE_BITMAP, face_children, failures);
 ELEMENT_HEADER* elements[] = {&face.header, nullptr};
-
-MOUSERECT mouse_areas[] = {
-    whole_gauge_area(0xA875),
-    end_of_parent(),
-    end_of_list(),
-};
+constinit TooltipOnlyMouseAreas mouse_areas = tooltip_only(engine_instruments_help);
 
 }  // namespace
 
-GAUGEHDR engine_instruments_gauge = {
-    .gauge_header_version = GAUGE_HEADER_VERSION_FS700,
-    .gauge_name = "Engine_Instruments",
-    .elements_list = elements,
-    .routines = routines_for<engine_instruments_gauge>,
-    .default_size_mm = 100,
-    .mouse_rect = mouse_areas,
-    .gauge_callback = ignore_gauge_service,
-};
+GAUGEHDR engine_instruments_gauge =
+    gauge_header<engine_instruments_gauge>("Engine_Instruments", elements, mouse_areas.records);

@@ -2,7 +2,7 @@
 // pressure needle 129 (used twice).
 #pragma once
 
-#include "gauges/dial_geometry.h"
+#include "module/dial_geometry.h"
 
 namespace engine_instruments_geometry {
 

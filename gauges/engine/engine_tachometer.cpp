@@ -4,12 +4,18 @@
 #include <stdint.h>
 
 #include "gauges/engine/engine_tachometer_geometry.h"
+#include "gauges/failure_keys.h"
 #include "gauges/gauge_headers.h"
-#include "module/gauge_declarations.h"
+#include "module/gauge_builders.h"
+#include "module/range_limit.h"
+#include "resources/bitmap_ids.h"
 
 namespace {
 
 using namespace engine_tachometer_geometry;
+
+constexpr uint32_t engine_rpm = 390;
+constexpr uint32_t engine_tachometer_help = 0xAB68;
 
 constexpr double largest_finite = 0x1.fffffffffffffp+1023;
 
@@ -68,73 +74,38 @@ double __stdcall thousands_drum_roller(ELEMENT_MOVING_IMAGE* drum) {
 
 // Shared by all three elements.
 FAILURE_RECORD failures[] = {
-    {.key = 20, .action = FAIL_ACTION_ZERO},
+    zero_on(failure_key::most_instruments),
     end_of_failures,
 };
 
-ELEMENT_NEEDLE needle = {
-    .header = {.element_type = ELEMENT_TYPE_NEEDLE,
-               .resource_id = 112,
-               .position = pixel(needle_pivot),
-               .offset = pixel(needle_pivot_in_picture),
-               .gauge_header = &engine_tachometer_gauge,
-               .failures = failures,
-               .image_flags = IMAGE_FLAGS_MOVING},
-    .source_var = {.id = 390},  // engine speed, RPM
-    .nonlinearity = nullptr,
-    .point_count = 0,
-    .max_degrees_per_tick = 0,
-    .update = turn_per_thousand_angle,
-};
+constinit ELEMENT_NEEDLE needle = angle_needle({.gauge = &engine_tachometer_gauge,
+                                                .bitmap = TACHOMETER_NEEDLE_BITMAP,
+                                                .pivot = needle_pivot,
+                                                .pivot_in_picture = needle_pivot_in_picture,
+                                                .variable = engine_rpm,
+                                                .routine = turn_per_thousand_angle,
+                                                .failures = failures});
 
 // The needle hangs off the drum so it is drawn over the drum's window.
 ELEMENT_HEADER* drum_children[] = {&needle.header, nullptr};
 
-ELEMENT_MOVING_IMAGE thousands_drum = {
-    .header = {.element_type = ELEMENT_TYPE_MOVING_IMAGE,
-               .resource_id = 114,
-               .position = pixel(drum_window),
-               .gauge_header = &engine_tachometer_gauge,
-               .children = drum_children,
-               .failures = failures,
-               .image_flags = IMAGE_FLAGS_MOVING},
-    .source_var_x = {},
-    .min_x = 0,
-    .max_x = 0,
-    .source_var_y = {.id = 390},  // engine speed, RPM
-    .min_y = drum_travel_min,
-    .max_y = drum_travel_max,
-    .update_x = nullptr,
-    .update_y = thousands_drum_roller,
-};
+constinit ELEMENT_MOVING_IMAGE thousands_drum = sliding_up_and_down({.gauge = &engine_tachometer_gauge,
+                                                                     .bitmap = TACHOMETER_STRIP_BITMAP,
+                                                                     .window = drum_window,
+                                                                     .variable = engine_rpm,
+                                                                     .min = drum_travel_min,
+                                                                     .max = drum_travel_max,
+                                                                     .routine = thousands_drum_roller,
+                                                                     .failures = failures,
+                                                                     .children = drum_children});
 
 ELEMENT_HEADER* face_children[] = {&thousands_drum.header, nullptr};
-
-ELEMENT_STATIC_IMAGE face = {
-    .header = {.element_type = ELEMENT_TYPE_STATIC_IMAGE,
-               .resource_id = 110,
-               .gauge_header = &engine_tachometer_gauge,
-               .children = face_children,
-               .failures = failures,
-               .image_flags = IMAGE_FLAGS_STILL},
-};
-
+constinit ELEMENT_STATIC_IMAGE face =
+    dial_face(engine_tachometer_gauge, TACHOMETER_FACE_BITMAP, face_children, failures);
 ELEMENT_HEADER* elements[] = {&face.header, nullptr};
-
-MOUSERECT mouse_areas[] = {
-    whole_gauge_area(0xAB68),
-    end_of_parent(),
-    end_of_list(),
-};
+constinit TooltipOnlyMouseAreas mouse_areas = tooltip_only(engine_tachometer_help);
 
 }  // namespace
 
-GAUGEHDR engine_tachometer_gauge = {
-    .gauge_header_version = GAUGE_HEADER_VERSION_FS700,
-    .gauge_name = "Engine_Tachometer",
-    .elements_list = elements,
-    .routines = routines_for<engine_tachometer_gauge>,
-    .default_size_mm = 100,
-    .mouse_rect = mouse_areas,
-    .gauge_callback = ignore_gauge_service,
-};
+GAUGEHDR engine_tachometer_gauge =
+    gauge_header<engine_tachometer_gauge>("Engine_Tachometer", elements, mouse_areas.records);

@@ -2,7 +2,7 @@
 // (window 115).
 #pragma once
 
-#include "gauges/dial_geometry.h"
+#include "module/dial_geometry.h"
 
 namespace engine_tachometer_geometry {
 

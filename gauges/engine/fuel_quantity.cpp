@@ -1,15 +1,22 @@
 // Fuel quantity gauge: fuel on board in pounds, 0 to 2500, from the fuel
 // quantity times the fuel weight per unit, which the gauge reads itself.
 #include "gauges/engine/fuel_quantity_geometry.h"
+#include "gauges/failure_keys.h"
 #include "gauges/gauge_headers.h"
-#include "module/gauge_declarations.h"
+#include "module/gauge_builders.h"
+#include "module/range_limit.h"
+#include "resources/bitmap_ids.h"
 
 namespace {
 
 using namespace fuel_quantity_geometry;
 
-// Pounds per unit of fuel quantity; bound by the host when the gauge installs.
-MODULE_VAR fuel_weight_per_unit = {.id = 306};
+constexpr uint32_t fuel_quantity = 386;
+constexpr uint32_t fuel_pounds_per_unit = 306;
+constexpr uint32_t fuel_quantity_help = 0xAB26;
+
+// Bound by the host when the gauge installs.
+MODULE_VAR fuel_weight_per_unit = {.id = fuel_pounds_per_unit};
 
 double __stdcall fuel_weight(ELEMENT_NEEDLE* needle) {
     double quantity = needle->source_var.value.number;
@@ -19,55 +26,31 @@ double __stdcall fuel_weight(ELEMENT_NEEDLE* needle) {
 
 // Shared by the face and the needle.
 FAILURE_RECORD failures[] = {
-    {.key = 20, .action = FAIL_ACTION_ZERO},
-    {.key = 10, .action = FAIL_ACTION_FREEZE},
+    zero_on(failure_key::most_instruments),
+    freeze_on(failure_key::fuel_quantity),
     end_of_failures,
 };
 
 constinit auto needle_calibration = calibration_table(calibration);
 
-ELEMENT_NEEDLE needle = {
-    .header = {.element_type = ELEMENT_TYPE_NEEDLE,
-               .resource_id = 122,
-               .position = pixel(needle_pivot),
-               .offset = pixel(needle_pivot_in_picture),
-               .gauge_header = &fuel_quantity_gauge,
-               .failures = failures,
-               .image_flags = IMAGE_FLAGS_MOVING},
-    .source_var = {.id = 386},  // fuel quantity
-    .nonlinearity = needle_calibration.points,
-    .point_count = count_of(calibration),
-    .max_degrees_per_tick = 6,
-    .update = fuel_weight,
-};
+constinit ELEMENT_NEEDLE needle = calibrated_needle(
+    {.gauge = &fuel_quantity_gauge,
+     .bitmap = FUEL_QUANTITY_NEEDLE_BITMAP,
+     .pivot = needle_pivot,
+     .pivot_in_picture = needle_pivot_in_picture,
+     .variable = fuel_quantity,
+     .routine = fuel_weight,
+     .failures = failures,
+     .degrees_per_tick = 6},
+    needle_calibration);
 
 ELEMENT_HEADER* face_children[] = {&needle.header, nullptr};
-
-ELEMENT_STATIC_IMAGE face = {
-    .header = {.element_type = ELEMENT_TYPE_STATIC_IMAGE,
-               .resource_id = 120,
-               .gauge_header = &fuel_quantity_gauge,
-               .children = face_children,
-               .failures = failures,
-               .image_flags = IMAGE_FLAGS_STILL},
-};
-
+constinit ELEMENT_STATIC_IMAGE face =
+    dial_face(fuel_quantity_gauge, FUEL_QUANTITY_FACE_BITMAP, face_children, failures);
 ELEMENT_HEADER* elements[] = {&face.header, nullptr};
-
-MOUSERECT mouse_areas[] = {
-    whole_gauge_area(0xAB26),
-    end_of_parent(),
-    end_of_list(),
-};
+constinit TooltipOnlyMouseAreas mouse_areas = tooltip_only(fuel_quantity_help);
 
 }  // namespace
 
-GAUGEHDR fuel_quantity_gauge = {
-    .gauge_header_version = GAUGE_HEADER_VERSION_FS700,
-    .gauge_name = "Fuel_Quantity",
-    .elements_list = elements,
-    .routines = routines_for<fuel_quantity_gauge>,
-    .default_size_mm = 100,
-    .mouse_rect = mouse_areas,
-    .gauge_callback = bind_auxiliary_variable<fuel_weight_per_unit>,
-};
+GAUGEHDR fuel_quantity_gauge = gauge_header<fuel_quantity_gauge>(
+    "Fuel_Quantity", elements, mouse_areas.records, bind_auxiliary_variable<fuel_weight_per_unit>);

@@ -1,7 +1,7 @@
 // Fuel quantity gauge geometry: face 120, needle 122.
 #pragma once
 
-#include "gauges/dial_geometry.h"
+#include "module/dial_geometry.h"
 
 namespace fuel_quantity_geometry {
 

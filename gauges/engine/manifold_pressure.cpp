@@ -1,12 +1,18 @@
 // Manifold pressure gauge: one calibrated needle, 10 to 75 inches of mercury,
 // on a scale that runs clockwise across twelve o'clock.
 #include "gauges/engine/manifold_pressure_geometry.h"
+#include "gauges/failure_keys.h"
 #include "gauges/gauge_headers.h"
-#include "module/gauge_declarations.h"
+#include "module/gauge_builders.h"
+#include "module/range_limit.h"
+#include "resources/bitmap_ids.h"
 
 namespace {
 
 using namespace manifold_pressure_geometry;
+
+constexpr uint32_t manifold_pressure_psf = 391;
+constexpr uint32_t manifold_pressure_help = 0xAB46;
 
 // The simulator gives pounds per square foot; one inch of mercury is 70.732 of
 // them. Stored as the multiplier so every reading rounds the same way.
@@ -17,54 +23,30 @@ double __stdcall pressure_to_inches_of_mercury(ELEMENT_NEEDLE* needle) {
 }
 
 FAILURE_RECORD needle_failures[] = {
-    {.key = 6, .action = FAIL_ACTION_FREEZE},
-    {.key = 3, .action = FAIL_ACTION_FREEZE},
+    freeze_on(failure_key::dial_needles_first),
+    freeze_on(failure_key::dial_needles_second),
     end_of_failures,
 };
 
 constinit auto needle_calibration = calibration_table(calibration);
 
-ELEMENT_NEEDLE needle = {
-    .header = {.element_type = ELEMENT_TYPE_NEEDLE,
-               .resource_id = 107,
-               .position = pixel(needle_pivot),
-               .offset = pixel(needle_pivot_in_picture),
-               .gauge_header = &manifold_pressure_gauge,
-               .failures = needle_failures,
-               .image_flags = IMAGE_FLAGS_MOVING},
-    .source_var = {.id = 391},  // manifold pressure, pounds per square foot
-    .nonlinearity = needle_calibration.points,
-    .point_count = count_of(calibration),
-    .max_degrees_per_tick = 0,
-    .update = pressure_to_inches_of_mercury,
-};
+constinit ELEMENT_NEEDLE needle = calibrated_needle(
+    {.gauge = &manifold_pressure_gauge,
+     .bitmap = MANIFOLD_PRESSURE_NEEDLE_BITMAP,
+     .pivot = needle_pivot,
+     .pivot_in_picture = needle_pivot_in_picture,
+     .variable = manifold_pressure_psf,
+     .routine = pressure_to_inches_of_mercury,
+     .failures = needle_failures},
+    needle_calibration);
 
 ELEMENT_HEADER* face_children[] = {&needle.header, nullptr};
-
-ELEMENT_STATIC_IMAGE face = {
-    .header = {.element_type = ELEMENT_TYPE_STATIC_IMAGE,
-               .resource_id = 105,
-               .gauge_header = &manifold_pressure_gauge,
-               .children = face_children,
-               .image_flags = IMAGE_FLAGS_STILL},
-};
-
+constinit ELEMENT_STATIC_IMAGE face =
+    dial_face(manifold_pressure_gauge, MANIFOLD_PRESSURE_FACE_BITMAP, face_children);
 ELEMENT_HEADER* elements[] = {&face.header, nullptr};
-
-MOUSERECT mouse_areas[] = {
-    whole_gauge_area(0xAB46),
-    end_of_parent(),
-    end_of_list(),
-};
+constinit TooltipOnlyMouseAreas mouse_areas = tooltip_only(manifold_pressure_help);
 
 }  // namespace
 
-GAUGEHDR manifold_pressure_gauge = {
-    .gauge_header_version = GAUGE_HEADER_VERSION_FS700,
-    .gauge_name = "Manifold Pressure",
-    .elements_list = elements,
-    .routines = routines_for<manifold_pressure_gauge>,
-    .default_size_mm = 100,
-    .mouse_rect = mouse_areas,
-    .gauge_callback = ignore_gauge_service,
-};
+GAUGEHDR manifold_pressure_gauge =
+    gauge_header<manifold_pressure_gauge>("Manifold Pressure", elements, mouse_areas.records);

@@ -1,7 +1,7 @@
 // Manifold pressure gauge geometry: face 105, needle 107.
 #pragma once
 
-#include "gauges/dial_geometry.h"
+#include "module/dial_geometry.h"
 
 namespace manifold_pressure_geometry {
 

@@ -1,65 +1,45 @@
 // Airspeed indicator: one calibrated needle over a 0 to 400 knot dial.
+#include "gauges/failure_keys.h"
 #include "gauges/flight/airspeed_geometry.h"
 #include "gauges/gauge_headers.h"
-#include "module/gauge_declarations.h"
+#include "module/gauge_builders.h"
+#include "module/range_limit.h"
+#include "resources/bitmap_ids.h"
 
 namespace {
 
 using namespace airspeed_geometry;
+
+constexpr uint32_t airspeed_knots = 61;
+constexpr uint32_t airspeed_help = 0xAB02;
 
 double __stdcall airspeed_limiter(ELEMENT_NEEDLE* needle) {
     return range_limit(needle->source_var.value.number, 0, 400);
 }
 
 FAILURE_RECORD needle_failures[] = {
-    {.key = 6, .action = FAIL_ACTION_FREEZE},
-    {.key = 3, .action = FAIL_ACTION_FREEZE},
+    freeze_on(failure_key::dial_needles_first),
+    freeze_on(failure_key::dial_needles_second),
     end_of_failures,
 };
 
 constinit auto needle_calibration = calibration_table(calibration);
 
-ELEMENT_NEEDLE needle = {
-    .header = {.element_type = ELEMENT_TYPE_NEEDLE,
-               .resource_id = 102,
-               .position = pixel(needle_pivot),
-               .offset = pixel(needle_pivot_in_picture),
-               .gauge_header = &airspeed_gauge,
-               .failures = needle_failures,
-               .image_flags = IMAGE_FLAGS_MOVING},
-    .source_var = {.id = 61},  // airspeed, knots
-    .nonlinearity = needle_calibration.points,
-    .point_count = count_of(calibration),
-    .max_degrees_per_tick = 0,
-    .update = airspeed_limiter,
-};
+constinit ELEMENT_NEEDLE needle = calibrated_needle(
+    {.gauge = &airspeed_gauge,
+     .bitmap = AIRSPEED_NEEDLE_BITMAP,
+     .pivot = needle_pivot,
+     .pivot_in_picture = needle_pivot_in_picture,
+     .variable = airspeed_knots,
+     .routine = airspeed_limiter,
+     .failures = needle_failures},
+    needle_calibration);
 
 ELEMENT_HEADER* face_children[] = {&needle.header, nullptr};
-
-ELEMENT_STATIC_IMAGE face = {
-    .header = {.element_type = ELEMENT_TYPE_STATIC_IMAGE,
-               .resource_id = 100,
-               .gauge_header = &airspeed_gauge,
-               .children = face_children,
-               .image_flags = IMAGE_FLAGS_STILL},
-};
-
+constinit ELEMENT_STATIC_IMAGE face = dial_face(airspeed_gauge, AIRSPEED_FACE_BITMAP, face_children);
 ELEMENT_HEADER* elements[] = {&face.header, nullptr};
-
-MOUSERECT mouse_areas[] = {
-    whole_gauge_area(0xAB02),
-    end_of_parent(),
-    end_of_list(),
-};
+constinit TooltipOnlyMouseAreas mouse_areas = tooltip_only(airspeed_help);
 
 }  // namespace
 
-GAUGEHDR airspeed_gauge = {
-    .gauge_header_version = GAUGE_HEADER_VERSION_FS700,
-    .gauge_name = "Airspeed",
-    .elements_list = elements,
-    .routines = routines_for<airspeed_gauge>,
-    .default_size_mm = 100,
-    .mouse_rect = mouse_areas,
-    .gauge_callback = ignore_gauge_service,
-};
+GAUGEHDR airspeed_gauge = gauge_header<airspeed_gauge>("Airspeed", elements, mouse_areas.records);

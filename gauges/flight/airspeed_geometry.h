@@ -1,7 +1,7 @@
 // Airspeed indicator geometry: face 100, needle 102.
 #pragma once
 
-#include "gauges/dial_geometry.h"
+#include "module/dial_geometry.h"
 
 namespace airspeed_geometry {
 

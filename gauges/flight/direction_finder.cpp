@@ -1,12 +1,20 @@
 // Direction finder: a three-digit frequency readout on drums, a left-right
 // deviation bar, and the tuning area whose click spots send key events.
+#include "gauges/failure_keys.h"
 #include "gauges/flight/direction_finder_geometry.h"
 #include "gauges/gauge_headers.h"
-#include "module/gauge_declarations.h"
+#include "module/gauge_builders.h"
+#include "module/range_limit.h"
+#include "resources/bitmap_ids.h"
 
 namespace {
 
 using namespace direction_finder_geometry;
+
+constexpr uint32_t frequency_bcd = 16;
+constexpr uint32_t bearing_degrees = 39;
+constexpr uint32_t direction_finder_help = 0xAB00;
+constexpr uint32_t tuning_area_help = 0xA718;
 
 // The frequency arrives in binary-coded decimal, one digit per nibble; each
 // drum shows one nibble, 10 units of travel per digit. A nibble above 9 is no
@@ -58,23 +66,21 @@ double __stdcall deviation_limiter(ELEMENT_MOVING_IMAGE* image) {
 
 // Shared by the face and the deviation bar.
 FAILURE_RECORD face_and_bar_failures[] = {
-    {.key = 11, .action = FAIL_ACTION_ZERO},
-    {.key = 20, .action = FAIL_ACTION_FREEZE},
+    zero_on(failure_key::direction_finder),
+    freeze_on(failure_key::most_instruments),
     end_of_failures,
 };
 
 // A frequency drum: the digit strip seen through its window, driven up and
-// down by one nibble of the frequency (variable 16); the x axis is unused.
+// down by one nibble of the frequency.
 constexpr ELEMENT_MOVING_IMAGE frequency_drum(PixelPoint window, MovingImageRoutine digit) {
-    return {.header = {.element_type = ELEMENT_TYPE_MOVING_IMAGE,
-                       .resource_id = 150,
-                       .position = pixel(window),
-                       .gauge_header = &direction_finder_gauge,
-                       .image_flags = IMAGE_FLAGS_MOVING},
-            .source_var_y = {.id = 16},
-            .min_y = 0,
-            .max_y = 100,
-            .update_y = digit};
+    return sliding_up_and_down({.gauge = &direction_finder_gauge,
+                                .bitmap = FREQUENCY_STRIP_BITMAP,
+                                .window = window,
+                                .variable = frequency_bcd,
+                                .min = 0,
+                                .max = 100,
+                                .routine = digit});
 }
 
 constinit ELEMENT_MOVING_IMAGE ones_drum_image =
@@ -84,19 +90,14 @@ constinit ELEMENT_MOVING_IMAGE tens_drum_image =
 constinit ELEMENT_MOVING_IMAGE hundreds_drum_image =
     frequency_drum(hundreds_drum, frequency_digit<hundreds_nibble>);
 
-// The bar slides sideways only; its y axis is unused.
-ELEMENT_MOVING_IMAGE deviation_bar = {
-    .header = {.element_type = ELEMENT_TYPE_MOVING_IMAGE,
-               .resource_id = 147,
-               .position = pixel(deviation_window),
-               .gauge_header = &direction_finder_gauge,
-               .failures = face_and_bar_failures,
-               .image_flags = IMAGE_FLAGS_MOVING},
-    .source_var_x = {.id = 39},  // bearing, degrees
-    .min_x = 0,
-    .max_x = 40,
-    .update_x = deviation_limiter,
-};
+constinit ELEMENT_MOVING_IMAGE deviation_bar = sliding_across({.gauge = &direction_finder_gauge,
+                                                               .bitmap = DEVIATION_BAR_BITMAP,
+                                                               .window = deviation_window,
+                                                               .variable = bearing_degrees,
+                                                               .min = 0,
+                                                               .max = 2 * deviation_limit,
+                                                               .routine = deviation_limiter,
+                                                               .failures = face_and_bar_failures});
 
 ELEMENT_HEADER* face_children[] = {
     &ones_drum_image.header,
@@ -106,14 +107,8 @@ ELEMENT_HEADER* face_children[] = {
     nullptr,
 };
 
-ELEMENT_STATIC_IMAGE face = {
-    .header = {.element_type = ELEMENT_TYPE_STATIC_IMAGE,
-               .resource_id = 145,
-               .gauge_header = &direction_finder_gauge,
-               .children = face_children,
-               .failures = face_and_bar_failures,
-               .image_flags = IMAGE_FLAGS_STILL},
-};
+constinit ELEMENT_STATIC_IMAGE face =
+    dial_face(direction_finder_gauge, DIRECTION_FINDER_FACE_BITMAP, face_children, face_and_bar_failures);
 
 ELEMENT_HEADER* elements[] = {&face.header, nullptr};
 
@@ -127,7 +122,7 @@ constexpr MOUSERECT tuning_area_parent() {
             .box_width = tuning_area_size.width,
             .box_height = tuning_area_size.height,
             .cursor = CURSOR_NONE,
-            .help_id = 0xA718};
+            .help_id = tuning_area_help};
 }
 
 constexpr MOUSERECT tuning_click(int column, MouseCursor cursor, uint32_t key_event) {
@@ -142,7 +137,7 @@ constexpr MOUSERECT tuning_click(int column, MouseCursor cursor, uint32_t key_ev
 }
 
 MOUSERECT mouse_areas[] = {
-    whole_gauge_area(0xAB00),
+    whole_gauge_area(direction_finder_help),
     tuning_area_parent(),
     tuning_click(0, CURSOR_UPARROW, 0x10070),
     tuning_click(0, CURSOR_DOWNARROW, 0x10082),
@@ -157,12 +152,4 @@ MOUSERECT mouse_areas[] = {
 
 }  // namespace
 
-GAUGEHDR direction_finder_gauge = {
-    .gauge_header_version = GAUGE_HEADER_VERSION_FS700,
-    .gauge_name = "Direction_Finder",
-    .elements_list = elements,
-    .routines = routines_for<direction_finder_gauge>,
-    .default_size_mm = 100,
-    .mouse_rect = mouse_areas,
-    .gauge_callback = ignore_gauge_service,
-};
+GAUGEHDR direction_finder_gauge = gauge_header<direction_finder_gauge>("Direction_Finder", elements, mouse_areas);

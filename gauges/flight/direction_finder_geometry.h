@@ -2,7 +2,7 @@
 // digit strip 150 (window 151).
 #pragma once
 
-#include "gauges/dial_geometry.h"
+#include "module/dial_geometry.h"
 
 namespace direction_finder_geometry {
 

@@ -2,20 +2,26 @@
 // vertical pointer across the right-hand scale, and an overlay covering both
 // pivots. Each part is the only child of the one before, so the overlay is
 // drawn last.
+#include "gauges/failure_keys.h"
 #include "gauges/flight/labs_instrument_geometry.h"
 #include "gauges/gauge_headers.h"
-#include "module/gauge_declarations.h"
+#include "module/gauge_builders.h"
+#include "module/range_limit.h"
+#include "resources/bitmap_ids.h"
 
 namespace {
 
 using namespace labs_instrument_geometry;
 
+constexpr uint32_t lateral_input = 70;    // ±900
+constexpr uint32_t vertical_input = 351;  // 617 per scale unit
+constexpr uint32_t no_tooltip = 0;
+
 double __stdcall lateral_limiter(ELEMENT_NEEDLE* pointer) {
     return range_limit(pointer->source_var.value.number, -900, 900);
 }
 
-// The simulator sends 617 per scale unit; scaled by multiplying with the
-// stored reciprocal.
+// Scaled by multiplying with the stored reciprocal.
 constexpr double scale_units_per_input = 0.0016207455429497568;  // 1/617
 
 double __stdcall vertical_scale(ELEMENT_NEEDLE* pointer) {
@@ -24,7 +30,7 @@ double __stdcall vertical_scale(ELEMENT_NEEDLE* pointer) {
 
 // Both pointers drop to zero together.
 FAILURE_RECORD pointer_failures[] = {
-    {.key = 20, .action = FAIL_ACTION_ZERO},
+    zero_on(failure_key::most_instruments),
     end_of_failures,
 };
 
@@ -33,77 +39,39 @@ FAILURE_RECORD pointer_failures[] = {
 constinit auto lateral_calibration_table = calibration_table(lateral_calibration);
 constinit auto vertical_calibration_table = calibration_table(vertical_calibration);
 
-ELEMENT_ICON overlay = {
-    .header = {.element_type = ELEMENT_TYPE_ICON,
-               .resource_id = 139,
-               .gauge_header = &labs_instrument_gauge,
-               .image_flags = IMAGE_FLAGS_STILL},
-    .source_var = {.id = 0},  // none: the one picture always shows
-    .picture_count = 1,
-};
+constinit ELEMENT_ICON overlay = fixed_overlay(labs_instrument_gauge, LABS_OVERLAY_BITMAP);
 
 ELEMENT_HEADER* vertical_children[] = {&overlay.header, nullptr};
 
-ELEMENT_NEEDLE vertical_pointer = {
-    .header = {.element_type = ELEMENT_TYPE_NEEDLE,
-               .resource_id = 137,
-               .position = pixel(vertical_pivot),
-               .offset = pixel(pointer_pivot_in_picture),
-               .gauge_header = &labs_instrument_gauge,
-               .children = vertical_children,
-               .failures = pointer_failures,
-               .image_flags = IMAGE_FLAGS_MOVING},
-    .source_var = {.id = 351},
-    .nonlinearity = vertical_calibration_table.points,
-    .point_count = count_of(vertical_calibration),
-    .max_degrees_per_tick = 0,
-    .update = vertical_scale,
-};
+constinit ELEMENT_NEEDLE vertical_pointer = calibrated_needle(
+    {.gauge = &labs_instrument_gauge,
+     .bitmap = LABS_POINTER_BITMAP,
+     .pivot = vertical_pivot,
+     .pivot_in_picture = pointer_pivot_in_picture,
+     .variable = vertical_input,
+     .routine = vertical_scale,
+     .failures = pointer_failures,
+     .children = vertical_children},
+    vertical_calibration_table);
 
 ELEMENT_HEADER* lateral_children[] = {&vertical_pointer.header, nullptr};
 
-ELEMENT_NEEDLE lateral_pointer = {
-    .header = {.element_type = ELEMENT_TYPE_NEEDLE,
-               .resource_id = 137,
-               .position = pixel(lateral_pivot),
-               .offset = pixel(pointer_pivot_in_picture),
-               .gauge_header = &labs_instrument_gauge,
-               .children = lateral_children,
-               .failures = pointer_failures,
-               .image_flags = IMAGE_FLAGS_MOVING},
-    .source_var = {.id = 70},
-    .nonlinearity = lateral_calibration_table.points,
-    .point_count = count_of(lateral_calibration),
-    .max_degrees_per_tick = 0,
-    .update = lateral_limiter,
-};
+constinit ELEMENT_NEEDLE lateral_pointer = calibrated_needle(
+    {.gauge = &labs_instrument_gauge,
+     .bitmap = LABS_POINTER_BITMAP,
+     .pivot = lateral_pivot,
+     .pivot_in_picture = pointer_pivot_in_picture,
+     .variable = lateral_input,
+     .routine = lateral_limiter,
+     .failures = pointer_failures,
+     .children = lateral_children},
+    lateral_calibration_table);
 
 ELEMENT_HEADER* face_children[] = {&lateral_pointer.header, nullptr};
-
-ELEMENT_STATIC_IMAGE face = {
-    .header = {.element_type = ELEMENT_TYPE_STATIC_IMAGE,
-               .resource_id = 135,
-               .gauge_header = &labs_instrument_gauge,
-               .children = face_children,
-               .image_flags = IMAGE_FLAGS_STILL},
-};
-
+constinit ELEMENT_STATIC_IMAGE face = dial_face(labs_instrument_gauge, LABS_FACE_BITMAP, face_children);
 ELEMENT_HEADER* elements[] = {&face.header, nullptr};
-
-MOUSERECT mouse_areas[] = {
-    whole_gauge_area(0),  // no tooltip
-    end_of_parent(),
-    end_of_list(),
-};
+constinit TooltipOnlyMouseAreas mouse_areas = tooltip_only(no_tooltip);
 
 }  // namespace
 
-GAUGEHDR labs_instrument_gauge = {
-    .gauge_header_version = GAUGE_HEADER_VERSION_FS700,
-    .gauge_name = "LABS_Instrument",
-    .elements_list = elements,
-    .routines = routines_for<labs_instrument_gauge>,
-    .default_size_mm = 100,
-    .mouse_rect = mouse_areas,
-    .gauge_callback = ignore_gauge_service,
-};
+GAUGEHDR labs_instrument_gauge = gauge_header<labs_instrument_gauge>("LABS_Instrument", elements, mouse_areas.records);

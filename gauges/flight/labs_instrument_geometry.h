@@ -1,7 +1,7 @@
 // LABS cross-pointer geometry: face 135, pointer 137 (used twice), overlay 139.
 #pragma once
 
-#include "gauges/dial_geometry.h"
+#include "module/dial_geometry.h"
 
 namespace labs_instrument_geometry {
 

@@ -1,7 +1,7 @@
 // Radar altimeter geometry: face 131, needle 133.
 #pragma once
 
-#include "gauges/dial_geometry.h"
+#include "module/dial_geometry.h"
 
 namespace radar_altimeter_geometry {
 

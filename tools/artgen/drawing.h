@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "gauges/dial_geometry.h"
+#include "module/dial_geometry.h"
 #include "picture.h"
 
 inline constexpr Rgb off_white{253, 248, 236};

@@ -31,6 +31,7 @@
 #include "gauges/flight/labs_instrument_geometry.h"
 #include "gauges/flight/radar_altimeter_geometry.h"
 #include "pictures.h"
+#include "resources/bitmap_ids.h"
 
 #define STB_IMAGE_WRITE_STATIC
 #define STB_IMAGE_WRITE_IMPLEMENTATION
@@ -51,31 +52,50 @@ struct PictureRecipe {
 constexpr int usual_resolution = 2834;
 
 // Every bitmap, in identifier order, sized from its gauge's geometry. The
-// needle of 102 is stored three times because gauges never share a resource.
+// main needle is stored three times because gauges never share a resource.
 constexpr PictureRecipe pictures[] = {
-    {100, "airspeed_face", airspeed_geometry::face, usual_resolution, draw_airspeed_face},
-    {102, "airspeed_needle", airspeed_geometry::needle_picture, usual_resolution, draw_main_needle},
-    {105, "manifold_pressure_face", manifold_pressure_geometry::face, usual_resolution, draw_manifold_pressure_face},
-    {107, "manifold_pressure_needle", manifold_pressure_geometry::needle_picture, usual_resolution, draw_main_needle},
-    {110, "tachometer_face", engine_tachometer_geometry::face, usual_resolution, draw_tachometer_face},
-    {112, "tachometer_needle", engine_tachometer_geometry::needle_picture, usual_resolution, draw_main_needle},
-    {114, "tachometer_strip", engine_tachometer_geometry::drum_strip, 2833, draw_tachometer_strip},
-    {115, "tachometer_strip_mask", engine_tachometer_geometry::drum_window_size, 2833, draw_tachometer_strip_mask},
-    {120, "fuel_quantity_face", fuel_quantity_geometry::face, usual_resolution, draw_fuel_quantity_face},
-    {122, "fuel_quantity_needle", fuel_quantity_geometry::needle_picture, usual_resolution, draw_fuel_needle},
-    {125, "engine_instruments_face", engine_instruments_geometry::face, usual_resolution, draw_engine_instruments_face},
-    {127, "temperature_needle", engine_instruments_geometry::temperature_needle_picture, usual_resolution, draw_temperature_needle},
-    {129, "pressure_needle", engine_instruments_geometry::pressure_needle_picture, usual_resolution, draw_pressure_needle},
-    {131, "radar_altimeter_face", radar_altimeter_geometry::face, usual_resolution, draw_radar_altimeter_face},
-    {133, "radar_altimeter_needle", radar_altimeter_geometry::needle_picture, usual_resolution, draw_radar_altimeter_needle},
-    {135, "labs_face", labs_instrument_geometry::face, usual_resolution, draw_labs_face},
-    {137, "labs_pointer", labs_instrument_geometry::pointer_picture, usual_resolution, draw_labs_pointer},
-    {139, "labs_overlay", labs_instrument_geometry::face, usual_resolution, draw_labs_overlay},
-    {145, "direction_finder_face", direction_finder_geometry::face, 2835, draw_direction_finder_face},
-    {147, "deviation_bar", direction_finder_geometry::deviation_image, usual_resolution, draw_deviation_bar},
-    {148, "deviation_window", direction_finder_geometry::deviation_window_size, usual_resolution, draw_deviation_window},
-    {150, "frequency_strip", direction_finder_geometry::drum_strip, 2833, draw_frequency_strip},
-    {151, "frequency_strip_mask", direction_finder_geometry::drum_window, 2833, draw_frequency_strip_mask},
+    {AIRSPEED_FACE_BITMAP, "airspeed_face", airspeed_geometry::face, usual_resolution, draw_airspeed_face},
+    {AIRSPEED_NEEDLE_BITMAP, "airspeed_needle", airspeed_geometry::needle_picture, usual_resolution,
+     draw_main_needle},
+    {MANIFOLD_PRESSURE_FACE_BITMAP, "manifold_pressure_face", manifold_pressure_geometry::face, usual_resolution,
+     draw_manifold_pressure_face},
+    {MANIFOLD_PRESSURE_NEEDLE_BITMAP, "manifold_pressure_needle", manifold_pressure_geometry::needle_picture,
+     usual_resolution, draw_main_needle},
+    {TACHOMETER_FACE_BITMAP, "tachometer_face", engine_tachometer_geometry::face, usual_resolution,
+     draw_tachometer_face},
+    {TACHOMETER_NEEDLE_BITMAP, "tachometer_needle", engine_tachometer_geometry::needle_picture, usual_resolution,
+     draw_main_needle},
+    {TACHOMETER_STRIP_BITMAP, "tachometer_strip", engine_tachometer_geometry::drum_strip, 2833,
+     draw_tachometer_strip},
+    {TACHOMETER_STRIP_MASK_BITMAP, "tachometer_strip_mask", engine_tachometer_geometry::drum_window_size, 2833,
+     draw_tachometer_strip_mask},
+    {FUEL_QUANTITY_FACE_BITMAP, "fuel_quantity_face", fuel_quantity_geometry::face, usual_resolution,
+     draw_fuel_quantity_face},
+    {FUEL_QUANTITY_NEEDLE_BITMAP, "fuel_quantity_needle", fuel_quantity_geometry::needle_picture, usual_resolution,
+     draw_fuel_needle},
+    {ENGINE_INSTRUMENTS_FACE_BITMAP, "engine_instruments_face", engine_instruments_geometry::face, usual_resolution,
+     draw_engine_instruments_face},
+    {TEMPERATURE_NEEDLE_BITMAP, "temperature_needle", engine_instruments_geometry::temperature_needle_picture,
+     usual_resolution, draw_temperature_needle},
+    {PRESSURE_NEEDLE_BITMAP, "pressure_needle", engine_instruments_geometry::pressure_needle_picture,
+     usual_resolution, draw_pressure_needle},
+    {RADAR_ALTIMETER_FACE_BITMAP, "radar_altimeter_face", radar_altimeter_geometry::face, usual_resolution,
+     draw_radar_altimeter_face},
+    {RADAR_ALTIMETER_NEEDLE_BITMAP, "radar_altimeter_needle", radar_altimeter_geometry::needle_picture,
+     usual_resolution, draw_radar_altimeter_needle},
+    {LABS_FACE_BITMAP, "labs_face", labs_instrument_geometry::face, usual_resolution, draw_labs_face},
+    {LABS_POINTER_BITMAP, "labs_pointer", labs_instrument_geometry::pointer_picture, usual_resolution,
+     draw_labs_pointer},
+    {LABS_OVERLAY_BITMAP, "labs_overlay", labs_instrument_geometry::face, usual_resolution, draw_labs_overlay},
+    {DIRECTION_FINDER_FACE_BITMAP, "direction_finder_face", direction_finder_geometry::face, 2835,
+     draw_direction_finder_face},
+    {DEVIATION_BAR_BITMAP, "deviation_bar", direction_finder_geometry::deviation_image, usual_resolution,
+     draw_deviation_bar},
+    {DEVIATION_WINDOW_BITMAP, "deviation_window", direction_finder_geometry::deviation_window_size,
+     usual_resolution, draw_deviation_window},
+    {FREQUENCY_STRIP_BITMAP, "frequency_strip", direction_finder_geometry::drum_strip, 2833, draw_frequency_strip},
+    {FREQUENCY_STRIP_MASK_BITMAP, "frequency_strip_mask", direction_finder_geometry::drum_window, 2833,
+     draw_frequency_strip_mask},
 };
 
 std::string file_name(const PictureRecipe& recipe) {
@@ -266,9 +286,13 @@ void write_assembled(const std::vector<IndexedPicture>& rendered, const fs::path
         return needle(id, at, pivot, Scale(at, table).bearing(value));
     };
     auto at_pixel = [](PixelPoint p) { return Point{double(p.x), double(p.y)}; };
+    namespace airspeed = airspeed_geometry;
     namespace df = direction_finder_geometry;
     namespace eng = engine_instruments_geometry;
+    namespace fuel = fuel_quantity_geometry;
     namespace labs = labs_instrument_geometry;
+    namespace manifold = manifold_pressure_geometry;
+    namespace radar = radar_altimeter_geometry;
     namespace tach = engine_tachometer_geometry;
     constexpr double rpm = 2350;
     // A drum shows digit d at 10 * d of its 0..100 axis: d cells down the strip.
@@ -278,40 +302,46 @@ void write_assembled(const std::vector<IndexedPicture>& rendered, const fs::path
     // The deviation bar at +5 degrees: 15 of the axis's 40 units of travel.
     const double deviation_offset = -(df::deviation_image.width - df::deviation_window_size.width) * 15 / 40.0;
     const Gauge gauges[] = {
-        {"airspeed_at_250", 100, {},
-         {calibrated(102, airspeed_geometry::needle_pivot, airspeed_geometry::needle_pivot_in_picture,
-                     airspeed_geometry::calibration, 250)},
+        {"airspeed_at_250", AIRSPEED_FACE_BITMAP, {},
+         {calibrated(AIRSPEED_NEEDLE_BITMAP, airspeed::needle_pivot, airspeed::needle_pivot_in_picture,
+                     airspeed::calibration, 250)},
          0},
-        {"manifold_at_30", 105, {},
-         {calibrated(107, manifold_pressure_geometry::needle_pivot, manifold_pressure_geometry::needle_pivot_in_picture,
-                     manifold_pressure_geometry::calibration, 30)},
+        {"manifold_at_30", MANIFOLD_PRESSURE_FACE_BITMAP, {},
+         {calibrated(MANIFOLD_PRESSURE_NEEDLE_BITMAP, manifold::needle_pivot, manifold::needle_pivot_in_picture,
+                     manifold::calibration, 30)},
          0},
-        {"tachometer_at_2350", 110, {digit(114, tach::drum_window, tach::drum_cell_pitch, 2)},
+        {"tachometer_at_2350", TACHOMETER_FACE_BITMAP,
+         {digit(TACHOMETER_STRIP_BITMAP, tach::drum_window, tach::drum_cell_pitch, 2)},
          // The needle's angle is clockwise from three o'clock; a bearing from twelve.
-         {needle(112, tach::needle_pivot, tach::needle_pivot_in_picture,
+         {needle(TACHOMETER_NEEDLE_BITMAP, tach::needle_pivot, tach::needle_pivot_in_picture,
                  std::fmod(tach::angle_at_rest + tach::degrees_per_rpm * rpm - 270, 360))},
          0},
-        {"fuel_at_1500", 120, {},
-         {calibrated(122, fuel_quantity_geometry::needle_pivot, fuel_quantity_geometry::needle_pivot_in_picture,
-                     fuel_quantity_geometry::calibration, 1500)},
+        {"fuel_at_1500", FUEL_QUANTITY_FACE_BITMAP, {},
+         {calibrated(FUEL_QUANTITY_NEEDLE_BITMAP, fuel::needle_pivot, fuel::needle_pivot_in_picture, fuel::calibration,
+                     1500)},
          0},
-        {"engine_at_50_100_15", 125, {},
-         {calibrated(127, eng::temperature_pivot, eng::temperature_pivot_in_picture, eng::temperature_calibration, 50),
-          calibrated(129, eng::oil_pivot, eng::pressure_pivot_in_picture, eng::oil_calibration, 100),
-          calibrated(129, eng::fuel_pivot, eng::pressure_pivot_in_picture, eng::fuel_calibration, 15)},
+        {"engine_at_50_100_15", ENGINE_INSTRUMENTS_FACE_BITMAP, {},
+         {calibrated(TEMPERATURE_NEEDLE_BITMAP, eng::temperature_pivot, eng::temperature_pivot_in_picture,
+                     eng::temperature_calibration, 50),
+          calibrated(PRESSURE_NEEDLE_BITMAP, eng::oil_pivot, eng::pressure_pivot_in_picture, eng::oil_calibration, 100),
+          calibrated(PRESSURE_NEEDLE_BITMAP, eng::fuel_pivot, eng::pressure_pivot_in_picture, eng::fuel_calibration,
+                     15)},
          0},
-        {"radar_at_100", 131, {},
-         {calibrated(133, radar_altimeter_geometry::needle_pivot, radar_altimeter_geometry::needle_pivot_in_picture,
-                     radar_altimeter_geometry::calibration, 100)},
+        {"radar_at_100", RADAR_ALTIMETER_FACE_BITMAP, {},
+         {calibrated(RADAR_ALTIMETER_NEEDLE_BITMAP, radar::needle_pivot, radar::needle_pivot_in_picture,
+                     radar::calibration, 100)},
          0},
-        {"labs_at_300_5", 135, {},
-         {calibrated(137, labs::lateral_pivot, labs::pointer_pivot_in_picture, labs::lateral_calibration, 300),
-          calibrated(137, labs::vertical_pivot, labs::pointer_pivot_in_picture, labs::vertical_calibration, 5)},
-         139},
-        {"direction_finder_345_plus5", 145,
-         {digit(150, df::hundreds_drum, df::drum_cell_pitch, 3), digit(150, df::tens_drum, df::drum_cell_pitch, 4),
-          digit(150, df::ones_drum, df::drum_cell_pitch, 5),
-          {147, at_pixel(df::deviation_window), deviation_offset, 0}},
+        {"labs_at_300_5", LABS_FACE_BITMAP, {},
+         {calibrated(LABS_POINTER_BITMAP, labs::lateral_pivot, labs::pointer_pivot_in_picture,
+                     labs::lateral_calibration, 300),
+          calibrated(LABS_POINTER_BITMAP, labs::vertical_pivot, labs::pointer_pivot_in_picture,
+                     labs::vertical_calibration, 5)},
+         LABS_OVERLAY_BITMAP},
+        {"direction_finder_345_plus5", DIRECTION_FINDER_FACE_BITMAP,
+         {digit(FREQUENCY_STRIP_BITMAP, df::hundreds_drum, df::drum_cell_pitch, 3),
+          digit(FREQUENCY_STRIP_BITMAP, df::tens_drum, df::drum_cell_pitch, 4),
+          digit(FREQUENCY_STRIP_BITMAP, df::ones_drum, df::drum_cell_pitch, 5),
+          {DEVIATION_BAR_BITMAP, at_pixel(df::deviation_window), deviation_offset, 0}},
          {}, 0},
     };
     fs::create_directories(dir);

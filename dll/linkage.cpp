@@ -1,18 +1,12 @@
-// The two records the module exports. The host writes its service table into
-// ImportTable and finds everything else through Linkage.
+// Linkage, the record through which the host finds the module's gauges: the
+// gauge table is the one list of the module's gauges, in the order panels
+// know them by.
 #include "gauges/gauge_headers.h"
-#include "module/panel_services.h"
 
 void __stdcall module_init_deinit();
 
 extern "C" {
 
-GAUGESIMPORT ImportTable[2] = {
-    {.id = IMPORT_PANELS, .pointer = nullptr},
-    {.id = 0, .pointer = nullptr},
-};
-
-// Gauges in table order, then null; panels select them by name.
 GAUGESLINKAGE<8> Linkage = {
     .module_id = GAUGES_MODULE_ID,
     .module_init = module_init_deinit,
