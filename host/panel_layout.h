@@ -1,0 +1,103 @@
+// Panel layouts in the panel-file form of the 2000-generation panel system:
+// [WindowNN] sections, each with its size, position and background, and one
+// line per gauge:
+//
+//     [Window00]
+//     size_mm=1118,612
+//     background_color=46,50,56
+//     gauge00=Corvalenx!Airspeed, 10, 20, 278, 278
+//     gauge01=Corvalenx!Manifold Pressure, 300, 20
+//
+// Reading is plain text processing with no Windows or module code, in two
+// steps: read_panel_layout checks the form; place_gauges, given each named
+// gauge's face size, fills in sizes left out and checks that every gauge
+// lies on its window. Problems are collected as messages naming the line.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace panelhost {
+
+struct LayoutMessage {
+    enum Level { Error, Warning } level;
+    int line;  // from 1; 0 for the file as a whole
+    std::string text;
+};
+
+struct LayoutGauge {
+    int line = 0;
+    std::string key;     // "gauge03", as written
+    int number = 0;      // 3
+    std::string module;  // "Corvalenx": the file Corvalenx.gau
+    std::string gauge;   // "Manifold Pressure": spaces inside a name are kept
+    int x = 0, y = 0;
+    int width = 0, height = 0;  // 0 until given or placed: left out, they come from the face
+    bool width_given = false, height_given = false;
+
+    std::string label() const;  // "gauge03 (Corvalenx!Airspeed)"
+};
+
+struct LayoutColour {
+    uint8_t r = 0, g = 0, b = 0;
+    bool operator==(const LayoutColour&) const = default;
+};
+
+struct LayoutWindow {
+    int line = 0;         // of its [WindowNN] header
+    std::string section;  // "Window00", as written
+    int number = 0;       // 0
+    std::string title;    // from [Window Titles]; the section name when it has none
+    int width = 0, height = 0;  // size_mm; 0 until given or taken from the background bitmap
+    std::optional<LayoutColour> background_colour;  // background_color=R,G,B
+    std::string background_file;                    // file=NAME, relative to the layout's folder
+    std::vector<LayoutGauge> gauges;                // in the file's order
+};
+
+struct PanelLayout {
+    std::string source;  // the name messages give: the file's path
+    std::vector<LayoutWindow> windows;
+    std::vector<LayoutMessage> messages;
+
+    bool has_errors() const;
+    // "Window01", "1" or "01"; a title also matches (case ignored). Null if none.
+    LayoutWindow* window(std::string_view name);
+    // "panel.cfg:14: error: ..." for each message, one a line.
+    std::string message_text() const;
+    std::string message_text(const LayoutMessage& message) const;
+};
+
+// Largest window side this host draws, in pixels.
+inline constexpr int max_window_side = 16384;
+
+// Reads a layout's text. Every problem is a message; windows and gauges
+// that were read are kept even when other lines had errors.
+PanelLayout read_panel_layout(std::string_view text, std::string source);
+
+// Reads the file at `path` (an error message when it cannot be read).
+PanelLayout load_panel_layout(const std::string& path);
+
+// The folder part of a layout's path ("" for a bare file name), so that a
+// background file= and the gauge modules are looked for beside it.
+std::string layout_folder(const std::string& path);
+
+struct FaceSize {
+    int width = 0, height = 0;
+};
+
+// Answers the face size of MODULE!GAUGE, or nothing with `why` saying what
+// is missing ("no module ...", "no gauge ...").
+using FaceSizeLookup =
+    std::function<std::optional<FaceSize>(const std::string& module, const std::string& gauge, std::string& why)>;
+
+// Gives each gauge of `window` its size (left out: the face's; only the
+// width given: the height in the face's proportions) and checks that each
+// names a gauge that exists, has a positive size and lies on the window.
+// Errors go into the layout's messages. The window's size must be known.
+void place_gauges(PanelLayout& layout, LayoutWindow& window, const FaceSizeLookup& face_size);
+
+}  // namespace panelhost
