@@ -1,7 +1,8 @@
 #!/bin/sh
 # Builds everything — the module, the tests and panelhost for 32-bit Windows,
-# and the native art generator —
-# installing whatever packages are missing first.
+# the native art generator, and the release (the pilot's guide and
+# dist/Corvalenx-<version>.zip) — installing whatever packages are missing
+# first.
 set -eu
 cd "$(dirname "$0")/.."
 
@@ -14,3 +15,5 @@ cmake --build build-native
 echo "built $(pwd)/build/bin/Corvalenx.gau"
 # The preview sheet: every gauge at three readings, drawn by panelhost.
 sh host/panelhost sheet build/bin/Corvalenx.gau -o build/preview-sheet.png
+# The release a simmer downloads: the pilot's guide and the zip.
+cmake --build --preset windows-i686 --target release

@@ -4,8 +4,10 @@ that is not there (or that leaves the guide, which must work offline), or
 an error in the browser's console. Writes a full-page screenshot of every
 page for review.
 
-usage: guide_browser_test.py GUIDE (a folder, or a release zip holding Guide/)
-                             --screenshots DIR
+usage: guide_browser_test.py GUIDE --screenshots DIR
+       guide_browser_test.py --release-of MODULE --dist DIR --screenshots DIR
+GUIDE is the guide's folder or a release zip; --release-of opens the guide in
+the zip that make_zip wrote for MODULE's version.
 
 The browser is driven through the DevTools protocol over a pipe
 (--remote-debugging-pipe), so nothing listens on a port.
@@ -20,6 +22,10 @@ import sys
 import tempfile
 import urllib.parse
 import zipfile
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__)))),
+                                "scripts", "release"))
+from module_version import product_version  # noqa: E402
 
 CHROMIUM_FLAGS = [
     "--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
@@ -193,9 +199,15 @@ def check_guide(root, screenshots):
 
 def main():
     p = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
-    p.add_argument("guide", help="the guide's folder, or a release zip with Guide/ inside")
+    p.add_argument("guide", nargs="?", help="the guide's folder, or a release zip with Guide/ inside")
+    p.add_argument("--release-of", help="the module whose release zip to open")
+    p.add_argument("--dist", help="where the release zips are")
     p.add_argument("--screenshots", required=True)
     args = p.parse_args()
+    if args.release_of:
+        args.guide = os.path.join(args.dist, "Corvalenx-%s.zip" % product_version(args.release_of))
+    if not args.guide or not os.path.exists(args.guide):
+        p.error("no guide to open: %s" % args.guide)
     os.makedirs(args.screenshots, exist_ok=True)
     unpacked = None
     root = args.guide

@@ -1,0 +1,121 @@
+"""The release zip: its entries, their checksums, the module it ships, and
+that packing is deterministic.
+
+usage: zip_test.py --build BUILD_DIR   (the release target built first)
+"""
+import hashlib
+import os
+import re
+import struct
+import subprocess
+import sys
+import tempfile
+import unittest
+import zipfile
+
+TOP = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+sys.path.insert(0, os.path.join(TOP, "scripts", "release"))
+from module_version import product_version  # noqa: E402
+
+BUILD = os.path.join(TOP, "build")
+MAKE_ZIP = os.path.join(TOP, "scripts", "release", "make_zip.py")
+
+
+def make_zip(out, **env):
+    done = subprocess.run([sys.executable, MAKE_ZIP, "--build", BUILD, "--out", out], capture_output=True,
+                          text=True, env={**os.environ, **env})
+    if done.returncode != 0:
+        raise AssertionError("make_zip failed: " + done.stderr)
+    (name,) = os.listdir(out)
+    return os.path.join(out, name)
+
+
+def fixed_version(data):
+    """The product version in the module's fixed version record, found by its
+    signature rather than through the resource directory."""
+    at = data.find(struct.pack("<I", 0xFEEF04BD))
+    assert at >= 0, "no fixed version record"
+    ms, ls = struct.unpack_from("<II", data, at + 16)
+    return "%d.%d.%d.%d" % (ms >> 16, ms & 0xFFFF, ls >> 16, ls & 0xFFFF)
+
+
+class ReleaseZip(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.work = tempfile.TemporaryDirectory()
+        cls.zip_path = make_zip(os.path.join(cls.work.name, "first"))
+        cls.zip = zipfile.ZipFile(cls.zip_path)
+        cls.names = cls.zip.namelist()
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.zip.close()
+        cls.work.cleanup()
+
+    def test_packing_twice_gives_the_same_bytes(self):
+        again = make_zip(os.path.join(self.work.name, "second"))
+        with open(self.zip_path, "rb") as a, open(again, "rb") as b:
+            self.assertTrue(a.read() == b.read(), "two runs of make_zip differ")
+
+    def test_it_holds_the_gauges_layout_guide_tools_and_checksums_in_order(self):
+        guide = os.path.join(BUILD, "guide")
+        guide_files = sorted("Guide/" + os.path.relpath(os.path.join(d, f), guide).replace(os.sep, "/")
+                             for d, _, files in os.walk(guide) for f in files)
+        expected = sorted(["Corvalenx-panel.cfg", "Gauges/Corvalenx.gau", "README.txt", "SHA256SUMS",
+                           "Tools/panelhost.exe", "Tools/panelhost.txt"] + guide_files)
+        self.assertEqual(self.names, expected)
+        self.assertIn("Guide/index.html", self.names)
+        self.assertEqual(len([n for n in self.names if re.match(r"Guide/[a-z-]+\.html$", n)]), 9)
+
+    def test_entries_carry_one_timestamp_and_no_host_attributes(self):
+        infos = self.zip.infolist()
+        self.assertEqual(len({i.date_time for i in infos}), 1)
+        for i in infos:
+            # MS-DOS, the archive attribute alone, no extra fields (Unix times, owners).
+            self.assertEqual((i.create_system, i.external_attr, i.extra), (0, 0x20, b""), i.filename)
+            self.assertEqual(i.compress_type, zipfile.ZIP_DEFLATED, i.filename)
+
+    def test_the_timestamp_follows_source_date_epoch(self):
+        path = make_zip(os.path.join(self.work.name, "epoch"), SOURCE_DATE_EPOCH="1700000001")
+        with zipfile.ZipFile(path) as z:
+            self.assertEqual({i.date_time for i in z.infolist()}, {(2023, 11, 14, 22, 13, 20)})
+
+    def test_checksums_cover_every_other_entry(self):
+        listed = {}
+        for line in self.zip.read("SHA256SUMS").decode().splitlines():
+            digest, name = line.split("  ", 1)
+            listed[name] = digest
+        self.assertEqual(sorted(listed), [n for n in self.names if n != "SHA256SUMS"])
+        for name, digest in listed.items():
+            self.assertEqual(hashlib.sha256(self.zip.read(name)).hexdigest(), digest, name)
+
+    def test_the_module_is_the_tested_file_without_a_symbol_table(self):
+        shipped = self.zip.read("Gauges/Corvalenx.gau")
+        with open(os.path.join(BUILD, "bin", "Corvalenx.gau"), "rb") as f:
+            self.assertTrue(shipped == f.read(), "the zip's module is not build/bin/Corvalenx.gau")
+        pe = struct.unpack_from("<I", shipped, 0x3C)[0]
+        symbols_at, symbol_count = struct.unpack_from("<II", shipped, pe + 4 + 8)
+        self.assertEqual((symbols_at, symbol_count), (0, 0))
+        tool = self.zip.read("Tools/panelhost.exe")
+        pe = struct.unpack_from("<I", tool, 0x3C)[0]
+        self.assertEqual(struct.unpack_from("<III", tool, pe + 4 + 4), (0, 0, 0), "time stamp or symbols")
+
+    def test_the_name_carries_the_modules_own_version(self):
+        data = self.zip.read("Gauges/Corvalenx.gau")
+        version = product_version(os.path.join(BUILD, "bin", "Corvalenx.gau"))
+        self.assertEqual(os.path.basename(self.zip_path), "Corvalenx-%s.zip" % version)
+        self.assertTrue((fixed_version(data) + ".").startswith(version + "."), fixed_version(data))
+
+    def test_texts_have_windows_line_ends(self):
+        for name in ("Corvalenx-panel.cfg", "README.txt", "Tools/panelhost.txt"):
+            text = self.zip.read(name)
+            self.assertEqual(text.count(b"\n"), text.count(b"\r\n"), name)
+            self.assertGreater(text.count(b"\r\n"), 5, name)
+
+
+if __name__ == "__main__":
+    if "--build" in sys.argv:
+        at = sys.argv.index("--build")
+        BUILD = os.path.abspath(sys.argv[at + 1])
+        del sys.argv[at:at + 2]
+    unittest.main(verbosity=2)
