@@ -39,6 +39,8 @@ constexpr OptionSpec option_table[] = {
     {OptionId::fps, "--fps", "N", "frames a second of the animation (default 18)"},
     {OptionId::format, "--format", "FORMAT", "how results are printed"},
     {OptionId::timeout, "--timeout", "SECONDS", "how long a module routine may run (default 10)"},
+    {OptionId::gauges, "--gauges", "DIR", "a folder holding the gauge modules a layout names. Repeatable"},
+    {OptionId::window, "--window", "NAME", "which window of the layout: WindowNN, its number or its title"},
 };
 
 const OptionSpec& spec_of(OptionId id) {
@@ -64,6 +66,7 @@ const char* operand_help(const std::string& name) {
     if (name == "MODULE") return "the gauge module (.gau file)";
     if (name == "GAUGE") return "a gauge's name, exactly as the module stores it";
     if (name == "X" || name == "Y") return "a point on the gauge's face, in whole pixels from its top-left corner";
+    if (name == "LAYOUT") return "a panel layout file: [WindowNN] sections with gaugeNN=MODULE!GAUGE, X, Y, W, H lines";
     return "";
 }
 
@@ -121,6 +124,8 @@ CLI::Option* add_option(CLI::App& app, const Command& command, const OptionUse& 
         case OptionId::fail: option = app.add_option(spec.flags, a.fails, help)->allow_extra_args(false); break;
         case OptionId::output: option = app.add_option(spec.flags, a.output, help); break;
         case OptionId::csv: option = app.add_option(spec.flags, a.csv, help); break;
+        case OptionId::gauges: option = app.add_option(spec.flags, a.gauge_folders, help)->allow_extra_args(false); break;
+        case OptionId::window: option = app.add_option(spec.flags, a.window, help); break;
         case OptionId::ticks: option = number(a.ticks, true); break;
         case OptionId::iterations: option = number(a.iterations, true); break;
         case OptionId::fps: option = number(a.fps, false); break;
@@ -144,8 +149,8 @@ CLI::Option* add_option(CLI::App& app, const Command& command, const OptionUse& 
         }
     }
     option->type_name(use.value ? use.value : spec.value);
-    option->multi_option_policy(use.id == OptionId::set || use.id == OptionId::fail ? CLI::MultiOptionPolicy::TakeAll
-                                                                                    : CLI::MultiOptionPolicy::TakeLast);
+    bool repeatable = use.id == OptionId::set || use.id == OptionId::fail || use.id == OptionId::gauges;
+    option->multi_option_policy(repeatable ? CLI::MultiOptionPolicy::TakeAll : CLI::MultiOptionPolicy::TakeLast);
     return option;
 }
 

@@ -13,7 +13,7 @@
 
 namespace panelhost {
 
-enum class OptionId { set, fail, output, csv, ticks, iterations, fps, format, timeout };
+enum class OptionId { set, fail, output, csv, ticks, iterations, fps, format, timeout, gauges, window };
 
 // What the command line held, for the command to run on.
 struct Arguments {
@@ -26,6 +26,8 @@ struct Arguments {
     int iterations = 0;  // 0: the command's own default
     double fps = 18;
     Format format = Format::text;
+    std::vector<std::string> gauge_folders;  // --gauges DIR
+    std::string window;                      // --window NAME; empty: the layout's first
 };
 
 // An option as one command takes it; value and help default to the option

@@ -60,15 +60,19 @@ bool readable_file(const std::string& path, const char* what) {
     return false;
 }
 
-OpenedModule open_module(const std::string& path, Output& out) {
-    if (!readable_file(path, "module")) return {nullptr, ExitStatus::bad_input};
-    Report report;
-    std::unique_ptr<Host> host = Host::open(path, report);
+void print_findings(const Report& report, Output& out) {
     for (const Finding& f : report.findings) {
         if (f.level == Finding::Error) std::fprintf(stderr, "error: %s\n", f.text.c_str());
         else if (f.level == Finding::Warning) out.warning(f.text);
         else if (out.is_text()) std::printf("%s\n", f.text.c_str());
     }
+}
+
+OpenedModule open_module(const std::string& path, Output& out) {
+    if (!readable_file(path, "module")) return {nullptr, ExitStatus::bad_input};
+    Report report;
+    std::unique_ptr<Host> host = Host::open(path, report);
+    print_findings(report, out);
     if (!host) {
         std::fprintf(stderr, "%s: not usable (%zu error(s))\n", path.c_str(), report.count(Finding::Error));
         return {nullptr, ExitStatus::module_invalid};

@@ -22,6 +22,8 @@ struct OpenedModule {
     ExitStatus status = ExitStatus::ok;
 };
 OpenedModule open_module(const std::string& path, Output& out);
+// A module's findings: errors on stderr, warnings through `out`, notes on stdout (text only).
+void print_findings(const Report& report, Output& out);
 
 // False, with the reason printed, when `path` is not a file that can be read.
 bool readable_file(const std::string& path, const char* what);

@@ -260,7 +260,8 @@ class Guide:
             head = f.read(24)
         width, height = int.from_bytes(head[16:20], "big"), int.from_bytes(head[20:24], "big")
         return figure("images/panel.png", (width, height),
-                      "The example layout drawn whole: all eight gauges at their default sizes.")
+                      "The example layout drawn whole: all eight gauges at their default sizes.").replace(
+                          "<figure>", '<figure class="wide">', 1)
 
     def page(self, title, body, current):
         nav = ['<a href="index.html"%s>Contents</a>' % (' aria-current="page"' if current == "index" else "")]
