@@ -32,17 +32,43 @@ struct Image {
 // `source` drawn over `target` (premultiplied "over").
 void composite(Rgba& target, Rgba source);
 
+// Where a picture is not see-through, row by row. See-through pixels change
+// nothing they are drawn over, so drawing visits only these parts: worked
+// out once for a picture that is drawn again and again.
+struct Coverage {
+    struct Span {
+        int first = 0, last = -1;  // columns; none when last < first
+        bool empty() const { return last < first; }
+    };
+    std::vector<Span> rows;
+    int left = 0, top = 0, right = -1, bottom = -1;  // the box around them all
+
+    explicit Coverage(const Image& picture);
+    // Every pixel counted as drawn: for a picture drawn once.
+    static Coverage whole(const Image& picture);
+    bool empty() const { return right < left; }
+    // The columns covered in either of rows y and y + 1 (rows outside the
+    // picture cover none).
+    Span in_rows(int y) const;
+
+private:
+    Coverage() = default;
+};
+
 // Bilinear sample at a fractional pixel-index position; outside the picture
 // reads as see-through.
 Rgba sample_bilinear(const Image& image, double x, double y);
 
 // Draws `source` with its top-left corner at (x, y).
 void blit(Image& target, const Image& source, int x, int y);
+void blit(Image& target, const Image& source, const Coverage& coverage, int x, int y);
 
 // Draws `source` turned clockwise by `degrees` about its pixel `pivot_x,
 // pivot_y`, that pixel landing on the target's pixel (at_x, at_y).
 void draw_rotated(Image& target, const Image& source, int pivot_x, int pivot_y, int at_x, int at_y,
                   double degrees);
+void draw_rotated(Image& target, const Image& source, const Coverage& coverage, int pivot_x, int pivot_y,
+                  int at_x, int at_y, double degrees);
 
 // Draws `source` shifted left/up by (offset_x, offset_y) pixels (fractional
 // offsets blend neighbouring rows or columns), seen only through `window`:
@@ -50,6 +76,9 @@ void draw_rotated(Image& target, const Image& source, int pivot_x, int pivot_y, 
 // hide the source.
 void draw_through_window(Image& target, const Image& source, const Image& window, int x, int y,
                          double offset_x, double offset_y);
+void draw_through_window(Image& target, const Image& source, const Coverage& source_coverage,
+                         const Image& window, const Coverage& window_coverage, int x, int y, double offset_x,
+                         double offset_y);
 
 // Label text in a small built-in font, `scale` target pixels per font unit;
 // returns the width drawn. Text height is 12 units a line.

@@ -363,13 +363,24 @@ void Host::update(const GaugeModel& gauge) {
 }
 
 Image Host::draw(const GaugeModel& gauge) {
-    Image canvas(gauge.width, gauge.height);
+    Image canvas;
+    draw(gauge, canvas);
+    return canvas;
+}
+
+void Host::draw(const GaugeModel& gauge, Image& canvas) {
+    canvas.width = gauge.width;
+    canvas.height = gauge.height;
+    canvas.pixels.resize(size_t(gauge.width) * gauge.height);
     uint32_t phase = 0;
     gauge_routine(gauge, (void*)gauge.header->routines.generate, "generate", Service::pre_generate, &phase, 1);
+    // The canvas still holds the last frame: the first plot replaces all of
+    // it, and a draw routine that plots nothing leaves it clear.
     plot_target_ = &canvas;
+    plot_target_unset_ = true;
     gauge_routine(gauge, (void*)gauge.header->routines.draw, "draw", Service::pre_draw);
     plot_target_ = nullptr;
-    return canvas;
+    if (plot_target_unset_) std::fill(canvas.pixels.begin(), canvas.pixels.end(), Rgba{});
 }
 
 void Host::kill(const GaugeModel& gauge) {
@@ -433,7 +444,51 @@ void Host::service_update(ELEMENT_HEADER* root) {
 void Host::service_plot(ELEMENT_HEADER* root) {
     const GaugeModel& gauge = *gauge_of_root(root, "element_list_plot");
     if (!plot_target_ || !installed(gauge)) return;
-    for (size_t i = 0; i < gauge.elements.size(); ++i) draw_element(gauge, i, *plot_target_);
+    Image& canvas = *plot_target_;
+    size_t first = 0;
+    if (plot_target_unset_) {
+        plot_target_unset_ = false;
+        // The background is what its elements draw on a clear canvas of the
+        // face's size; a canvas of another size (a routine plotting some
+        // other gauge's tree) is cleared and drawn on.
+        Background& cached = instances_[&gauge].background;
+        if (reuse_backgrounds && canvas.width == gauge.width && canvas.height == gauge.height) {
+            canvas.pixels = background(gauge, cached).pixels;
+            first = cached.positions.size();
+        } else {
+            std::fill(canvas.pixels.begin(), canvas.pixels.end(), Rgba{});
+        }
+    }
+    for (size_t i = first; i < gauge.elements.size(); ++i) draw_element(gauge, i, canvas);
+}
+
+const Image& Host::background(const GaugeModel& gauge, Background& cached) const {
+    // A static image draws its one picture wherever its record places it,
+    // whatever the variables and failures: the leading run of them is the
+    // background. Its record could still be moved by the module's code, so
+    // where each stood is checked against where it stands now.
+    size_t count = 0;
+    while (count < gauge.elements.size() && gauge.elements[count].kind == ELEMENT_TYPE_STATIC_IMAGE) ++count;
+    bool same = cached.drawn && cached.positions.size() == count;
+    for (size_t i = 0; same && i < count; ++i) {
+        const PIXPOINT& now = gauge.elements[i].record->position;
+        same = cached.positions[i].x == now.x && cached.positions[i].y == now.y;
+    }
+    if (same) return cached.picture;
+    cached.picture = Image(gauge.width, gauge.height);
+    cached.positions.clear();
+    cached.drawn = true;
+    for (size_t i = 0; i < count; ++i) {
+        cached.positions.push_back(gauge.elements[i].record->position);
+        draw_element(gauge, i, cached.picture);
+    }
+    return cached.picture;
+}
+
+const Coverage& Host::coverage(const Image& picture) const {
+    auto it = coverages_.find(&picture);
+    if (it == coverages_.end()) it = coverages_.emplace(&picture, Coverage(picture)).first;
+    return it->second;
 }
 
 void Host::service_kill(ELEMENT_HEADER* root) {
@@ -580,21 +635,26 @@ void Host::draw_element(const GaugeModel& gauge, size_t index, Image& canvas) co
     const ELEMENT_HEADER* h = e.record;
     switch (e.kind) {
         case ELEMENT_TYPE_STATIC_IMAGE:
-            blit(canvas, e.picture->picture, h->position.x, h->position.y);
+        case ELEMENT_TYPE_ICON: {
+            const Image& picture = e.kind == ELEMENT_TYPE_ICON ? e.icons[s.icon_image]->picture : e.picture->picture;
+            blit(canvas, picture, coverage(picture), h->position.x, h->position.y);
             break;
-        case ELEMENT_TYPE_ICON:
-            blit(canvas, e.icons[s.icon_image]->picture, h->position.x, h->position.y);
-            break;
+        }
         case ELEMENT_TYPE_NEEDLE: {
             double angle = std::fmod(s.angle, 360.0);
             if (angle < 0) angle += 360;
-            draw_rotated(canvas, e.picture->picture, h->offset.x, h->offset.y, h->position.x, h->position.y, angle);
+            const Image& needle = e.picture->picture;
+            draw_rotated(canvas, needle, coverage(needle), h->offset.x, h->offset.y, h->position.x, h->position.y,
+                         angle);
             break;
         }
-        case ELEMENT_TYPE_MOVING_IMAGE:
-            draw_through_window(canvas, e.picture->picture, e.window->picture, h->position.x, h->position.y,
-                                s.offset_x, s.offset_y);
+        case ELEMENT_TYPE_MOVING_IMAGE: {
+            const Image& strip = e.picture->picture;
+            const Image& window = e.window->picture;
+            draw_through_window(canvas, strip, coverage(strip), window, coverage(window), h->position.x,
+                                h->position.y, s.offset_x, s.offset_y);
             break;
+        }
     }
 }
 

@@ -62,6 +62,9 @@ public:
     void install(const GaugeModel& gauge);
     void update(const GaugeModel& gauge);
     Image draw(const GaugeModel& gauge);
+    // The same into `canvas`, resized to the face; its storage is reused, so
+    // a run of frames does not allocate one picture each.
+    void draw(const GaugeModel& gauge, Image& canvas);
     void kill(const GaugeModel& gauge);
     bool installed(const GaugeModel& gauge) const;
 
@@ -90,6 +93,11 @@ public:
     void service_lookup_var(MODULE_VAR* var);
     const GaugeModel* gauge_of_root(ELEMENT_HEADER* root, const char* service);
 
+    // Draws start from a copy of each gauge's face (and whatever else is
+    // drawn before its first moving part), drawn once; false composes every
+    // element afresh each time (to compare the two).
+    bool reuse_backgrounds = true;
+
     // Warnings found while running (for example a routine that forwards
     // another gauge's tree); printed by the command line.
     std::vector<std::string> warnings;
@@ -99,14 +107,24 @@ public:
 
 private:
     Host() = default;
+    // The leading elements that look the same whatever the variables, drawn
+    // on a clear canvas of the face's size.
+    struct Background {
+        Image picture;
+        std::vector<PIXPOINT> positions;  // of those elements when drawn
+        bool drawn = false;
+    };
     struct Instance {
         bool installed = false;
         std::vector<ElementState> elements;
+        Background background;
     };
     void refresh(MODULE_VAR& var, bool zeroed);
     MODULE_VAR& module_variable(MODULE_VAR* var, const char* service);
     void update_element(const GaugeModel& gauge, size_t index, bool initial);
     void draw_element(const GaugeModel& gauge, size_t index, Image& canvas) const;
+    const Image& background(const GaugeModel& gauge, Background& cached) const;
+    const Coverage& coverage(const Image& picture) const;
     void gauge_routine(const GaugeModel& gauge, const void* routine, const char* name, Service pre,
                        const uint32_t* args = nullptr, uint32_t count = 0);
     void warn_once(const std::string& text);
@@ -118,6 +136,8 @@ private:
     std::set<MODULE_VAR*> bound_variables_;
     std::set<std::string> warned_;
     Image* plot_target_ = nullptr;
+    bool plot_target_unset_ = false;  // nothing plotted on it yet in this draw
+    mutable std::map<const Image*, Coverage> coverages_;  // of the module's pictures, which outlive it
     const GaugeModel* expected_gauge_ = nullptr;
     // The element being updated, while it is.
     const GaugeModel* updating_gauge_ = nullptr;
