@@ -1,12 +1,9 @@
 #include "host/image.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
-#include <cstring>
 
 #include "stb_easy_font.h"
-#include "stb_image_write.h"
 
 namespace panelhost {
 
@@ -232,30 +229,6 @@ int draw_text(Image& target, int x, int y, const std::string& text, Rgba colour,
                 composite(target.at(px, py), colour);
     }
     return text_width(text, scale);
-}
-
-bool write_png(const Image& image, const std::string& path, std::string& error) {
-    // PNG keeps straight (not premultiplied) alpha.
-    std::vector<uint8_t> straight(size_t(image.width) * image.height * 4);
-    for (size_t i = 0; i < image.pixels.size(); ++i) {
-        Rgba p = image.pixels[i];
-        uint8_t* out = &straight[i * 4];
-        if (p.a == 0) {
-            std::memset(out, 0, 4);
-            continue;
-        }
-        auto unmultiply = [a = p.a](uint8_t c) { return uint8_t(std::min(255, (c * 255 + a / 2) / a)); };
-        out[0] = unmultiply(p.r);
-        out[1] = unmultiply(p.g);
-        out[2] = unmultiply(p.b);
-        out[3] = p.a;
-    }
-    errno = 0;
-    if (!stbi_write_png(path.c_str(), image.width, image.height, 4, straight.data(), image.width * 4)) {
-        error = "cannot write " + path + (errno ? std::string(": ") + std::strerror(errno) : std::string());
-        return false;
-    }
-    return true;
 }
 
 }  // namespace panelhost

@@ -85,7 +85,4 @@ void draw_through_window(Image& target, const Image& source, const Coverage& sou
 int draw_text(Image& target, int x, int y, const std::string& text, Rgba colour, int scale = 1);
 int text_width(const std::string& text, int scale = 1);
 
-// Writes the picture as an 8-bit RGBA PNG; false with `error` set on failure.
-bool write_png(const Image& image, const std::string& path, std::string& error);
-
 }  // namespace panelhost

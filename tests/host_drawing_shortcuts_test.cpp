@@ -1,18 +1,29 @@
-// What makes long replays fast must not change a pixel: draws that start
-// from a cached face, canvases reused between frames, and drawing only where
-// a picture is not see-through.
+// What makes long replays fast must not change a pixel or a file: draws
+// that start from a cached face, canvases reused between frames, drawing
+// only where a picture is not see-through, and PNG frames written in the
+// background with a repeated frame's bytes reused.
 #include <gtest/gtest.h>
+
+#include <windows.h>
 
 #include <algorithm>
 #include <cmath>
+#include <fstream>
+#include <iterator>
 #include <set>
 
 #include "host/panel_host.h"
+#include "host/png_file.h"
 #include "tests/support/loaded_module.h"
 
 namespace {
 
 using namespace panelhost;
+
+std::vector<uint8_t> read_file(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
 
 // Pixels that differ between two pictures of one size (-1: sizes differ).
 int differing_pixels(const Image& a, const Image& b) {
@@ -193,6 +204,81 @@ TEST(PictureCoverage, SamplesLeftOfAndAbovePixelZeroBlendWithSeeThrough) {
     EXPECT_EQ(covered.left, 0);
     EXPECT_EQ(covered.bottom, 0);
     EXPECT_TRUE(Coverage(Image(3, 3)).empty());
+}
+
+// ---------------------------------------------------------------------------
+// PNG frames.
+
+class PngFrames : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir = module_path();
+        dir.erase(dir.find_last_of("\\/") + 1);
+        dir += "png_frames_test";
+        CreateDirectoryA(dir.c_str(), nullptr);
+        for (int n = 0; n < 5; ++n) DeleteFileA(frame(n).c_str());
+    }
+    std::string frame(int n) { return dir + "/frame_" + std::to_string(n) + ".png"; }
+    std::string dir;
+};
+
+TEST_F(PngFrames, RepeatedFrameReusesTheBytesAndAnyChangeIsEncoded) {
+    Image a(4, 2, opaque(10, 20, 30));
+    a.at(3, 1) = Rgba{60, 0, 0, 128};  // half see-through
+    Image changed = a;
+    changed.at(3, 1).b = 1;  // the last pixel: a comparison that stops short misses it
+    Image reshaped = changed;  // the same pixels, rows of another length
+    reshaped.width = 2, reshaped.height = 4;
+    const Image* frames[] = {&a, &a, &changed, &reshaped, &a};
+    PngFrameWriter writer(2);
+    std::string error;
+    for (int n = 0; n < 5; ++n) ASSERT_TRUE(writer.write(*frames[n], frame(n), error)) << error;
+    ASSERT_TRUE(writer.finish(error)) << error;
+    EXPECT_EQ(writer.frames_written(), 5u);
+    EXPECT_EQ(writer.frames_encoded(), 4u);
+    for (int n = 0; n < 5; ++n) {
+        std::vector<uint8_t> expected;
+        ASSERT_TRUE(encode_png(*frames[n], expected));
+        EXPECT_EQ(read_file(frame(n)), expected) << "frame " << n;
+    }
+    EXPECT_NE(read_file(frame(2)), read_file(frame(1)));
+    EXPECT_NE(read_file(frame(3)), read_file(frame(2)));
+}
+
+TEST_F(PngFrames, FrameThatCannotBeWrittenStopsTheRunWithItsPath) {
+    PngFrameWriter writer(1);
+    std::string error;
+    Image picture(2, 2, opaque(1, 2, 3));
+    std::string missing = dir + "/no_such_dir/frame_1.png";
+    writer.write(picture, frame(1), error);
+    writer.write(Image(2, 2), missing, error);
+    writer.write(picture, frame(3), error);
+    EXPECT_FALSE(writer.finish(error));
+    EXPECT_NE(error.find("cannot write " + missing + ": No such file or directory"), std::string::npos) << error;
+    EXPECT_FALSE(read_file(frame(1)).empty());
+}
+
+TEST_F(PngFrames, FileLandsAtThePathGivenInEveryFormAndReplacesWhatWasThere) {
+    CreateDirectoryA((dir + "/with space").c_str(), nullptr);
+    std::string error;
+    std::vector<uint8_t> longer(100, 7), shorter = {1, 2, 3};
+    char cwd[MAX_PATH];
+    GetCurrentDirectoryA(MAX_PATH, cwd);
+    std::string relative = dir.substr(0, dir.find_last_of("\\/") + 1);
+    ASSERT_TRUE(SetCurrentDirectoryA(relative.c_str()));
+    for (std::string path : {dir + "/with space/a.png", dir + "\\with space\\b.png", dir + "/with space/c d.png",
+                             std::string("png_frames_test/with space/e.png"), dir + "/with space/"}) {
+        bool is_directory = path.back() == '/';
+        if (is_directory) {
+            EXPECT_FALSE(write_file(path, shorter, error)) << path;
+            continue;
+        }
+        DeleteFileA(path.c_str());
+        ASSERT_TRUE(write_file(path, longer, error)) << error;
+        ASSERT_TRUE(write_file(path, shorter, error)) << error;
+        EXPECT_EQ(read_file(path), shorter) << path;
+    }
+    SetCurrentDirectoryA(cwd);
 }
 
 }  // namespace

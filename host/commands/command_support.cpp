@@ -4,6 +4,8 @@
 
 #include <cstdio>
 
+#include "host/png_file.h"
+
 namespace panelhost {
 
 namespace {

@@ -10,6 +10,7 @@
 
 #include "host/commands/command_support.h"
 #include "host/csv_reader.h"
+#include "host/png_file.h"
 
 namespace panelhost {
 
@@ -158,6 +159,9 @@ ExitStatus play(const Arguments& a) {
         std::printf("%s: removed %zu frame(s)%s of an earlier run\n", dir.c_str(), stale,
                     stale_gif ? " and the animation" : "");
     host.install(*gauge);
+    PngFrameWriter frame_files;
+    Image canvas;
+    std::string write_error;
     for (size_t r = 0; r < frames; ++r) {
         const std::vector<std::string>& cells = flight.rows[r].cells;
         for (size_t i = 0; i < cells.size(); ++i) {
@@ -168,7 +172,12 @@ ExitStatus play(const Arguments& a) {
         for (const FailureAt& f : failures)
             if (row >= f.from_row) host.failed_keys.insert(f.key);
         host.update(*gauge);
-        if (!save_png(host.draw(*gauge), format("%s/frame_%05zu.png", dir.c_str(), r + 1))) return ExitStatus::bad_input;
+        host.draw(*gauge, canvas);
+        if (!frame_files.write(canvas, format("%s/frame_%05zu.png", dir.c_str(), r + 1), write_error)) break;
+    }
+    if (!frame_files.finish(write_error)) {
+        std::fprintf(stderr, "%s\n", write_error.c_str());
+        return ExitStatus::bad_input;
     }
     print_host_warnings(host, out);
     std::set<uint32_t> given(flight.tokens.begin(), flight.tokens.end());

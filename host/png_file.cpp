@@ -1,0 +1,301 @@
+#include "host/png_file.h"
+
+#include <io.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include <zlib.h>
+
+#include "host/report.h"
+#include "stb_image_write.h"
+
+namespace panelhost {
+
+namespace {
+
+// stb picks each row's filter by trying all five; the instruments' flat
+// colours deflate smaller unfiltered anyway, at a third of the time.
+void choose_png_filter() {
+    static const bool chosen = (stbi_write_force_png_filter = 0, true);
+    (void)chosen;
+}
+
+void straighten(const Image& image, std::vector<uint8_t>& straight) {
+    straight.resize(image.pixels.size() * 4);
+    uint8_t* out = straight.data();
+    for (Rgba p : image.pixels) {
+        if (p.a == 255 || p.a == 0) {
+            // Opaque is the same either way; see-through is (0, 0, 0, 0) already.
+            std::memcpy(out, &p, 4);
+        } else {
+            auto unmultiply = [a = p.a](uint8_t c) { return uint8_t(std::min(255, (c * 255 + a / 2) / a)); };
+            out[0] = unmultiply(p.r);
+            out[1] = unmultiply(p.g);
+            out[2] = unmultiply(p.b);
+            out[3] = p.a;
+        }
+        out += 4;
+    }
+}
+
+constexpr int png_deflate_level = 1;
+
+// The stream of the encoder at work on this thread, for stb's hook, which
+// is handed nothing else. A plain pointer: MinGW runs the destructor of a
+// thread_local object after its storage is gone, when the thread ends.
+thread_local z_stream* deflating = nullptr;
+
+}  // namespace
+
+struct PngEncoder::Deflater {
+    z_stream stream{};
+    bool ready = deflateInit(&stream, png_deflate_level) == Z_OK;
+    ~Deflater() {
+        if (ready) deflateEnd(&stream);
+    }
+};
+
+PngEncoder::PngEncoder() : deflater_(std::make_unique<Deflater>()) {}
+PngEncoder::~PngEncoder() = default;
+
+bool PngEncoder::encode(const Image& image, std::vector<uint8_t>& png) {
+    static_assert(sizeof(Rgba) == 4);
+    if (!deflater_->ready) return false;
+    choose_png_filter();
+    straighten(image, straight_);
+    png.clear();
+    auto append = [](void* to, void* bytes, int length) {
+        auto* out = static_cast<std::vector<uint8_t>*>(to);
+        out->insert(out->end(), static_cast<uint8_t*>(bytes), static_cast<uint8_t*>(bytes) + length);
+    };
+    deflating = &deflater_->stream;
+    bool encoded =
+        stbi_write_png_to_func(append, &png, image.width, image.height, 4, straight_.data(), image.width * 4) != 0;
+    deflating = nullptr;
+    return encoded;
+}
+
+bool encode_png(const Image& image, std::vector<uint8_t>& png) { return PngEncoder().encode(image, png); }
+
+namespace {
+
+// Wine's own name for a file of the machine it runs on, "\\?\unix\..." with
+// the file's path there; empty on Windows, or when `path` has none.
+std::wstring wine_direct_name(const std::string& path) {
+    using UnixFileName = char*(__cdecl*)(const wchar_t*);
+    static const auto unix_file_name = reinterpret_cast<UnixFileName>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+    size_t cut = path.find_last_of("\\/");
+    std::string directory = cut == std::string::npos ? "." : path.substr(0, cut + 1);
+    std::string name = path.substr(cut == std::string::npos ? 0 : cut + 1);
+    bool plain = !name.empty() && name != "." && name != "..";
+    for (char c : name) plain &= std::isalnum(static_cast<unsigned char>(c)) || c == '.' || c == '_' || c == '-';
+    if (!unix_file_name || !plain) return {};
+    auto widen = [](const std::string& text, unsigned code_page) {
+        std::wstring wide(text.size(), L'\0');
+        wide.resize(size_t(MultiByteToWideChar(code_page, 0, text.data(), int(text.size()), wide.data(), int(wide.size()))));
+        return wide;
+    };
+    char* unix_directory = unix_file_name(widen(directory, CP_ACP).c_str());
+    if (!unix_directory) return {};
+    std::wstring direct = L"\\\\?\\unix" + widen(unix_directory, CP_UTF8);
+    HeapFree(GetProcessHeap(), 0, unix_directory);
+    std::replace(direct.begin(), direct.end(), L'/', L'\\');
+    if (direct.back() != L'\\') direct += L'\\';
+    return direct + widen(name, CP_ACP);
+}
+
+// "only 49152 of 100000 bytes could be written"
+std::string short_write(size_t done, size_t all) {
+    return "only " + std::to_string(done) + " of " + std::to_string(all) + " bytes could be written";
+}
+
+bool write_through_crt(const std::string& path, const std::vector<uint8_t>& bytes, std::string& error) {
+    errno = 0;
+    FILE* file = std::fopen(path.c_str(), "wb");
+    if (!file) {
+        error = "cannot write " + path + (errno ? std::string(": ") + std::strerror(errno) : std::string());
+        return false;
+    }
+    bool ordinary_file = GetFileType(HANDLE(_get_osfhandle(_fileno(file)))) == FILE_TYPE_DISK;
+    size_t done = std::fwrite(bytes.data(), 1, bytes.size(), file);
+    // A full disk may only show when the last of the data goes out.
+    if (std::fclose(file) == 0 && done == bytes.size()) return true;
+    error = "cannot write " + path + ": " + short_write(done, bytes.size()) +
+            (errno ? std::string(" (") + std::strerror(errno) + ")" : std::string());
+    if (ordinary_file) std::remove(path.c_str());
+    return false;
+}
+
+}  // namespace
+
+bool write_file(const std::string& path, const std::vector<uint8_t>& bytes, std::string& error) {
+    // Under Wine, creating a file by its Windows name, when no file has that
+    // name yet, reads the whole directory for the name in another case: a
+    // replay's frames took longer each, 7 ms apiece by the ten thousandth in
+    // one directory. Wine's own name for the file is looked up as written.
+    std::wstring direct = wine_direct_name(path);
+    HANDLE file = direct.empty() ? INVALID_HANDLE_VALUE
+                                 : CreateFileW(direct.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                               FILE_ATTRIBUTE_NORMAL, nullptr);
+    // Anything that open cannot do goes the ordinary way, whose errno says
+    // why it failed.
+    if (file == INVALID_HANDLE_VALUE) return write_through_crt(path, bytes, error);
+    DWORD done = 0;
+    bool sent = WriteFile(file, bytes.data(), DWORD(bytes.size()), &done, nullptr);
+    DWORD code = sent ? 0 : GetLastError();
+    bool ordinary_file = GetFileType(file) == FILE_TYPE_DISK;
+    if (!CloseHandle(file) && sent) sent = false, code = GetLastError();
+    if (sent && done == bytes.size()) return true;
+    error = "cannot write " + path + ": " +
+            (sent ? short_write(done, bytes.size()) + " (is the disk full?)" : windows_error(code));
+    // What did get out is no picture: leave nothing that passes for one
+    // (but a device named as the output is not ours to remove).
+    if (ordinary_file) DeleteFileW(direct.c_str());
+    return false;
+}
+
+bool write_png(const Image& image, const std::string& path, std::string& error) {
+    std::vector<uint8_t> png;
+    if (!encode_png(image, png)) {
+        error = "cannot encode " + path + " (out of memory)";
+        return false;
+    }
+    return write_file(path, png, error);
+}
+
+// ---------------------------------------------------------------------------
+
+PngFrameWriter::PngFrameWriter(unsigned threads) {
+    if (threads == 0) threads = std::max(1u, std::thread::hardware_concurrency());
+    // Enough queued to keep every thread busy, few enough to hold little.
+    queue_limit_ = 2 * threads;
+    for (unsigned t = 0; t < threads; ++t) threads_.emplace_back([this] { encode_runs(); });
+}
+
+PngFrameWriter::~PngFrameWriter() {
+    std::string ignored;
+    finish(ignored);
+}
+
+std::unique_ptr<PngFrameWriter::Run> PngFrameWriter::spare_run() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (spares_.empty()) return std::make_unique<Run>();
+    std::unique_ptr<Run> run = std::move(spares_.back());
+    spares_.pop_back();
+    run->paths.clear();
+    return run;
+}
+
+bool PngFrameWriter::write(const Image& frame, const std::string& path, std::string& error) {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (!failure_.empty()) {
+            error = failure_;
+            return false;
+        }
+    }
+    const Image* last = pending_ ? &pending_->picture : nullptr;
+    if (last && last->width == frame.width && last->height == frame.height &&
+        std::memcmp(last->pixels.data(), frame.pixels.data(), frame.pixels.size() * sizeof(Rgba)) == 0) {
+        pending_->paths.push_back(path);
+        return true;
+    }
+    submit_pending();
+    pending_ = spare_run();
+    pending_->picture.width = frame.width;
+    pending_->picture.height = frame.height;
+    pending_->picture.pixels.assign(frame.pixels.begin(), frame.pixels.end());  // into the storage it has
+    pending_->paths.push_back(path);
+    return true;
+}
+
+void PngFrameWriter::submit_pending() {
+    if (!pending_) return;
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, [this] { return queue_.size() < queue_limit_; });
+    queue_.push_back(std::move(pending_));
+    changed_.notify_all();
+}
+
+bool PngFrameWriter::finish(std::string& error) {
+    if (!threads_.empty()) {
+        submit_pending();
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            closing_ = true;
+        }
+        changed_.notify_all();
+        for (std::thread& t : threads_) t.join();
+        threads_.clear();
+    }
+    std::lock_guard<std::mutex> lock(mutex_);
+    error = failure_;
+    return failure_.empty();
+}
+
+size_t PngFrameWriter::frames_written() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return written_;
+}
+
+size_t PngFrameWriter::frames_encoded() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return encoded_;
+}
+
+void PngFrameWriter::encode_runs() {
+    PngEncoder encoder;
+    std::vector<uint8_t> png;
+    for (;;) {
+        std::unique_ptr<Run> run;
+        {
+            std::unique_lock<std::mutex> lock(mutex_);
+            changed_.wait(lock, [this] { return closing_ || !queue_.empty(); });
+            if (queue_.empty()) return;
+            run = std::move(queue_.front());
+            queue_.pop_front();
+            changed_.notify_all();
+            // After a failure the caller stops; what is queued is dropped.
+            if (!failure_.empty()) continue;
+        }
+        std::string error;
+        bool encoded = encoder.encode(run->picture, png);
+        if (!encoded) error = "cannot encode " + run->paths.front() + " (out of memory)";
+        size_t written = 0;
+        while (encoded && written < run->paths.size() && write_file(run->paths[written], png, error)) ++written;
+        std::lock_guard<std::mutex> lock(mutex_);
+        written_ += written;
+        encoded_ += encoded;
+        if (written < run->paths.size() && failure_.empty()) failure_ = error;
+        spares_.push_back(std::move(run));
+    }
+}
+
+}  // namespace panelhost
+
+// stb's deflate hook (see host/stb_implementation.cpp): the zlib stream of
+// `data`, in memory stb frees with free(); null when it cannot be made.
+unsigned char* panelhost_deflate_for_png(unsigned char* data, int length, int* out_length, int /*stb's level*/) {
+    z_stream* z = panelhost::deflating;
+    if (!z || deflateReset(z) != Z_OK) return nullptr;
+    uLong bound = deflateBound(z, uLong(length));
+    auto* out = static_cast<unsigned char*>(std::malloc(bound));
+    if (!out) return nullptr;
+    z->next_in = data;
+    z->avail_in = uInt(length);
+    z->next_out = out;
+    z->avail_out = uInt(bound);
+    if (deflate(z, Z_FINISH) != Z_STREAM_END) {
+        std::free(out);
+        return nullptr;
+    }
+    *out_length = int(z->total_out);
+    return out;
+}
