@@ -8,124 +8,105 @@
 
 #include "tests/support/conversions.h"
 #include "tests/support/expected_records.h"
-#include "tests/support/loaded_module.h"
-#include "tests/support/recording_panels.h"
-#include "tests/support/x87_precision_24.h"
 
 namespace {
+
+namespace layout = host_layout;
 
 class DirectionFinder : public ::testing::Test {
 protected:
     void SetUp() override {
         gauge = corvalenx().gauge("Direction_Finder");
-        ASSERT_NE(gauge, nullptr);
-        face = as<ELEMENT_STATIC_IMAGE>(root_of(gauge));
-        auto children = children_of(&face->header);
+        ASSERT_FALSE(gauge.null());
+        face = root_of(gauge);
+        auto children = children_of(face);
         ASSERT_EQ(children.size(), 4u);
-        ones_drum = as<ELEMENT_MOVING_IMAGE>(children[0]);
-        tens_drum = as<ELEMENT_MOVING_IMAGE>(children[1]);
-        hundreds_drum = as<ELEMENT_MOVING_IMAGE>(children[2]);
-        deviation_bar = as<ELEMENT_MOVING_IMAGE>(children[3]);
+        ones_drum = children[0];
+        tens_drum = children[1];
+        hundreds_drum = children[2];
+        deviation_bar = children[3];
     }
 
     // What a drum shows for a frequency word in the value's first four bytes,
     // the other four holding anything.
-    double digit_shown(ELEMENT_MOVING_IMAGE* drum, uint32_t word, uint32_t upper = 0) {
-        KeptAsStored kept(drum);
+    double digit_shown(Record drum, uint32_t word, uint32_t upper = 0) {
+        KeptAsStored kept(drum, layout::moving_image::size);
         return convert_y_word(drum, word, upper);
     }
 
     double travel_for(double angle) {
-        KeptAsStored kept(deviation_bar);
+        KeptAsStored kept(deviation_bar, layout::moving_image::size);
         return convert_x(deviation_bar, angle);
     }
 
-    GAUGEHDR* gauge = nullptr;
-    ELEMENT_STATIC_IMAGE* face = nullptr;
-    ELEMENT_MOVING_IMAGE* ones_drum = nullptr;
-    ELEMENT_MOVING_IMAGE* tens_drum = nullptr;
-    ELEMENT_MOVING_IMAGE* hundreds_drum = nullptr;
-    ELEMENT_MOVING_IMAGE* deviation_bar = nullptr;
+    Record gauge, face, ones_drum, tens_drum, hundreds_drum, deviation_bar;
 };
 
-TEST_F(DirectionFinder, RecordsAsTheHostReadsThem) {
-    EXPECT_TRUE(stored_as(gauge, gauge_header(gauge, corvalenx().gauge("Airspeed")->gauge_callback)))
-        << "the empty gauge callback";
-    EXPECT_STREQ(gauge->gauge_name, "Direction_Finder");
-
-    // The face and the bar share one failure list; the drums have none.
-    FAILURE_RECORD* failures = face->header.failures;
-    EXPECT_TRUE(stored_as(face, RecordBytes(96).element_header(0, 145, {0, 0}, {0, 0}, gauge,
-                                                               face->header.children, failures, 0x4001)));
-    EXPECT_TRUE(stored_as(failures, failure_list({{11, 2}, {20, 1}})));
-
-    // Three drums on strip 150, hundreds on the left, driven by the y axis
-    // only; each with a digit routine of its own.
-    const struct {
-        ELEMENT_MOVING_IMAGE* drum;
-        PIXPOINT window;
-    } drums[] = {{ones_drum, {138, 0}}, {tens_drum, {119, 0}}, {hundreds_drum, {100, 0}}};
-    for (const auto& d : drums) {
-        EXPECT_TRUE(stored_as(d.drum, RecordBytes(272)
-                                          .element_header(5, 150, d.window, {0, 0}, gauge, nullptr, nullptr, 0x4003)
-                                          .word(112, 16)
-                                          .number(144, 0)
-                                          .number(152, 100)
-                                          .pointer(248, reinterpret_cast<const void*>(d.drum->update_y))))
-            << "drum at " << d.window.x;
-        EXPECT_NE(d.drum->update_y, nullptr);
-    }
-    EXPECT_NE(ones_drum->update_y, tens_drum->update_y);
-    EXPECT_NE(tens_drum->update_y, hundreds_drum->update_y);
-    EXPECT_NE(ones_drum->update_y, hundreds_drum->update_y);
-
-    // The bar slides sideways only.
-    EXPECT_TRUE(stored_as(deviation_bar, RecordBytes(272)
-                                             .element_header(5, 147, {44, 43}, {0, 0}, gauge, nullptr, failures, 0x4003)
-                                             .word(60, 39)
-                                             .number(92, 0)
-                                             .number(100, 40)
-                                             .pointer(244, reinterpret_cast<const void*>(deviation_bar->update_x))));
-    EXPECT_NE(deviation_bar->update_x, nullptr);
-}
-
-RecordBytes mouse_area(uint32_t kind, PIXPOINT at, PIXPOINT size, int32_t cursor, uint32_t help_id = 0,
-                       uint32_t event = 0) {
-    return RecordBytes(44)
-        .word(0, kind)
-        .signed_word(4, at.x)
-        .signed_word(8, at.y)
-        .signed_word(12, size.x)
-        .signed_word(16, size.y)
-        .signed_word(20, cursor)
-        .word(24, help_id)
-        .word(28, event ? 0x20200000 : 0)  // left click, repeating while held
-        .word(32, event);
+ExpectedRecord mouse_area(uint32_t kind, Pixel at, Pixel size, int32_t cursor, uint32_t help_id = 0,
+                          uint32_t event = 0) {
+    namespace m = layout::mouse_area;
+    return ExpectedRecord(m::size)
+        .word(m::kind, kind)
+        .signed_word(m::x, at.x)
+        .signed_word(m::y, at.y)
+        .signed_word(m::width, size.x)
+        .signed_word(m::height, size.y)
+        .signed_word(m::cursor, cursor)
+        .word(m::help, help_id)
+        .word(m::flags, event ? 0x20200000 : 0)  // left click, repeating while held
+        .word(m::event, event);
 }
 
 // The tuning area nests inside the whole gauge and its click spots inside
 // it, boxes relative to their parent: the middle column's lower half, at
 // (69..93, 231..251) on the face, sends 0x10083.
-TEST_F(DirectionFinder, ElevenMouseAreasInOrder) {
+ExpectedRecord eleven_mouse_areas() {
     constexpr uint32_t parent = 1, child = 2, end_of_parent = 3, end_of_list = 0;
     constexpr int32_t none = -1, up = 1, down = 2;
-    constexpr PIXPOINT spot = {25, 21};
-    EXPECT_TRUE(stored_as(gauge->mouse_rect,
-                          mouse_area(parent, {0, 0}, {0, 0}, none, 0xAB00)
-                              .then(mouse_area(parent, {40, 210}, {83, 42}, none, 0xA718))
-                              .then(mouse_area(child, {0, 0}, spot, up, 0, 0x10070))
-                              .then(mouse_area(child, {0, 21}, spot, down, 0, 0x10082))
-                              .then(mouse_area(child, {29, 0}, spot, up, 0, 0x10071))
-                              .then(mouse_area(child, {29, 21}, spot, down, 0, 0x10083))
-                              .then(mouse_area(child, {58, 0}, spot, up, 0, 0x10072))
-                              .then(mouse_area(child, {58, 21}, spot, down, 0, 0x10084))
-                              .then(mouse_area(end_of_parent, {0, 0}, {0, 0}, none))
-                              .then(mouse_area(end_of_parent, {0, 0}, {0, 0}, none))
-                              .then(mouse_area(end_of_list, {0, 0}, {0, 0}, none))));
+    constexpr Pixel spot = {25, 21};
+    return mouse_area(parent, {0, 0}, {0, 0}, none, 0xAB00)
+        .then(mouse_area(parent, {40, 210}, {83, 42}, none, 0xA718))
+        .then(mouse_area(child, {0, 0}, spot, up, 0, 0x10070))
+        .then(mouse_area(child, {0, 21}, spot, down, 0, 0x10082))
+        .then(mouse_area(child, {29, 0}, spot, up, 0, 0x10071))
+        .then(mouse_area(child, {29, 21}, spot, down, 0, 0x10083))
+        .then(mouse_area(child, {58, 0}, spot, up, 0, 0x10072))
+        .then(mouse_area(child, {58, 21}, spot, down, 0, 0x10084))
+        .then(mouse_area(end_of_parent, {0, 0}, {0, 0}, none))
+        .then(mouse_area(end_of_parent, {0, 0}, {0, 0}, none))
+        .then(mouse_area(end_of_list, {0, 0}, {0, 0}, none))
+        .named("mouse areas");
+}
+
+TEST_F(DirectionFinder, RecordsAsTheHostReadsThem) {
+    // The face and the bar share one failure list; the drums have none.
+    const Record failures = face.at(layout::element::failures);
+    // Three drums on strip 150, hundreds on the left, driven by the y axis
+    // only; each with a digit routine of its own.
+    auto drum = [&](Pixel window) {
+        return element(layout::moving_image::size, layout::element::moving_image, 150, window, {0, 0}, 0x4003, gauge)
+            .word(layout::moving_image::y_variable, 16)
+            .number(layout::moving_image::y_min, 0)
+            .number(layout::moving_image::y_max, 100)
+            .routine(layout::moving_image::y_routine);
+    };
+    // The bar slides sideways only.
+    const ExpectedRecord bar_record =
+        element(layout::moving_image::size, layout::element::moving_image, 147, {44, 43}, {0, 0}, 0x4003, gauge)
+            .points_at(layout::element::failures, failures)
+            .word(layout::moving_image::x_variable, 39)
+            .number(layout::moving_image::x_min, 0)
+            .number(layout::moving_image::x_max, 40)
+            .routine(layout::moving_image::x_routine);
+    const ExpectedRecord face_record =
+        element(layout::static_image::size, layout::element::static_image, 145, {0, 0}, {0, 0}, 0x4001, gauge)
+            .points_to(layout::element::failures, failure_list({{11, 2}, {20, 1}}))
+            .points_to(layout::element::children,
+                       child_list({drum({138, 0}), drum({119, 0}), drum({100, 0}), bar_record}));
+    EXPECT_TRUE(stored_as(gauge, gauge_header("Direction_Finder", face_record, eleven_mouse_areas())));
 }
 
 TEST_F(DirectionFinder, EachDrumShowsItsOwnDigit) {
-    RecordingPanels panels;
     EXPECT_TRUE(same_double(digit_shown(hundreds_drum, 0x0345), 30));
     EXPECT_TRUE(same_double(digit_shown(tens_drum, 0x0345), 40));
     EXPECT_TRUE(same_double(digit_shown(ones_drum, 0x0345), 50));
@@ -138,7 +119,6 @@ TEST_F(DirectionFinder, EachDrumShowsItsOwnDigit) {
         EXPECT_TRUE(same_double(digit_shown(ones_drum, word, 0x12345678), 10.0 * ((d + 3) % 10)))
             << std::hex << word;
     }
-    EXPECT_TRUE(panels.calls.empty());
 }
 
 TEST_F(DirectionFinder, NibbleAboveNineStopsAtTheEndOfTheStrip) {
@@ -157,7 +137,6 @@ struct Deviation {
 };
 
 TEST_F(DirectionFinder, BearingsFollowTwentyDegreesEitherSide) {
-    RecordingPanels panels;
     const Deviation cases[] = {
         {0, 20},      {20, 0},      {-20, 40},    {10.5, 9.5},  {-0.25, 20.25},
         {45, 0},      {180, 0},     {-179, 40},   {179, 0},
@@ -166,7 +145,6 @@ TEST_F(DirectionFinder, BearingsFollowTwentyDegreesEitherSide) {
         {5e-324, 20}, {-5e-324, 20}, {-0.0, 20},
     };
     for (auto c : cases) EXPECT_TRUE(same_double(travel_for(c.angle), c.travel)) << c.angle;
-    EXPECT_TRUE(panels.calls.empty());
 }
 
 TEST_F(DirectionFinder, WholeTurnsComeOffSoEveryAngleIsABearing) {
@@ -228,20 +206,6 @@ TEST_F(DirectionFinder, AgreesWithTheExactRemainderAtEveryScale) {
         ASSERT_TRUE(travel >= 0 && travel <= 40) << std::setprecision(17) << angle << " gave " << travel;
         ASSERT_TRUE(same_double(travel, expected)) << std::setprecision(17) << angle;
     }
-}
-
-TEST_F(DirectionFinder, ResultsAreExactWithTheX87At24BitPrecision) {
-    double travel[3];
-    {
-        X87PrecisionAt24Bits reduced;
-        ASSERT_TRUE(X87PrecisionAt24Bits::in_effect());
-        travel[0] = travel_for(370.1);
-        travel[1] = travel_for(3600000000000000.5);
-        travel[2] = travel_for(-1.2621250583007229e+17);
-    }
-    EXPECT_TRUE(same_double(travel[0], 9.899999999999977));
-    EXPECT_TRUE(same_double(travel[1], 19.5));
-    EXPECT_TRUE(same_double(travel[2], 28));
 }
 
 }  // namespace

@@ -90,9 +90,13 @@ DWORD WINAPI exit_with_seven(LPVOID) {
     return 7;
 }
 
+std::vector<uint8_t> linkage_bytes() {
+    const uint8_t* start = corvalenx().linkage.address();
+    return {start, start + 64};
+}
+
 TEST(ModuleShape, ThreadsComeAndGoWithoutDisturbingTheRecords) {
-    const LoadedModule& module = corvalenx();
-    std::vector<uint32_t> before(module.linkage_words, module.linkage_words + 16);
+    std::vector<uint8_t> before = linkage_bytes();
     HANDLE thread = CreateThread(nullptr, 0, exit_with_seven, nullptr, 0, nullptr);
     ASSERT_NE(thread, nullptr);
     ASSERT_EQ(WaitForSingleObject(thread, 10000), WAIT_OBJECT_0);
@@ -100,15 +104,17 @@ TEST(ModuleShape, ThreadsComeAndGoWithoutDisturbingTheRecords) {
     GetExitCodeThread(thread, &code);
     CloseHandle(thread);
     EXPECT_EQ(code, 7u);
-    EXPECT_EQ(std::vector<uint32_t>(module.linkage_words, module.linkage_words + 16), before);
+    EXPECT_EQ(linkage_bytes(), before);
 }
 
-TEST(ModuleShape, LoadsAgainAfterAnUnload) {
-    HMODULE second = LoadLibraryA(module_path().c_str());
-    ASSERT_NE(second, nullptr);
-    EXPECT_EQ(second, corvalenx().handle);
-    EXPECT_TRUE(FreeLibrary(second));
-    EXPECT_NE(GetProcAddress(corvalenx().handle, "Linkage"), nullptr);
+// A real unload: the last FreeLibrary unmaps the image, and loading it again
+// gives the records as stored, not as a host left them.
+TEST(ModuleShape, UnloadsCompletelyAndLoadsAgainAsStored) {
+    namespace entry = host_layout::import_entry;
+    corvalenx().import_table.set_word(entry::pointer, 0x12345678);  // a host's service table
+    ASSERT_TRUE(unload_and_load_corvalenx_again()) << "the module stays mapped after its last FreeLibrary";
+    EXPECT_EQ(corvalenx().import_table.word(entry::pointer), 0u);
+    EXPECT_EQ(corvalenx().gauges().size(), 8u);
 }
 
 }  // namespace

@@ -4,14 +4,13 @@
 
 #include "tests/support/conversions.h"
 #include "tests/support/expected_records.h"
-#include "tests/support/loaded_module.h"
 #include "tests/support/recording_panels.h"
 #include "tests/support/single_needle_gauge.h"
-#include "tests/support/x87_precision_24.h"
 
 namespace {
 
-constexpr uint32_t altitude_token = 73;
+namespace layout = host_layout;
+
 constexpr uint32_t ground_elevation_token = 2;
 
 class RadarAltimeter : public SingleNeedleGauge {
@@ -22,65 +21,48 @@ protected:
         SingleNeedleGauge::SetUp();
         if (HasFatalFailure()) return;
         ground = auxiliary_record();
-        ASSERT_NE(ground, nullptr);
+        ASSERT_FALSE(ground.null()) << "the callback binds the ground elevation on pre-install";
     }
 
     // Feet shown for an altitude (metres) over a ground elevation (1/256
     // metre), with one lookup of the ground elevation and nothing else.
     double height(double altitude, double elevation) {
-        KeptAsStored kept_needle(needle), kept_ground(ground);
+        KeptAsStored kept_needle(needle, layout::needle::size), kept_ground(ground, layout::variable::size);
         RecordingPanels panels;
-        panels.variable_value = [&](uint32_t token) {
-            return token == ground_elevation_token ? elevation : -1e9;
-        };
+        panels.variable_value = [&](uint32_t token) { return token == ground_elevation_token ? elevation : -1e9; };
         double feet = convert(needle, altitude);
-        EXPECT_EQ(panels.calls, (std::vector<ServiceCall>{service_call("lookup_var", ground)}));
+        EXPECT_EQ(panels.calls, (std::vector<ServiceCall>{service_call("lookup_var", ground.address())}));
         return feet;
     }
 
-    MODULE_VAR* ground = nullptr;
+    Record ground;
 };
 
 TEST_F(RadarAltimeter, RecordsAsTheHostReadsThem) {
-    EXPECT_TRUE(stored_as(gauge, gauge_header(gauge, gauge->gauge_callback)));
-    EXPECT_NE(gauge->gauge_callback, corvalenx().gauge("Airspeed")->gauge_callback)
-        << "a callback of its own, not the empty one";
-    EXPECT_STREQ(gauge->gauge_name, "Radar_Altimeter");
-
-    EXPECT_TRUE(stored_as(face, RecordBytes(96).element_header(0, 131, {0, 0}, {0, 0}, gauge,
-                                                               face->header.children, nullptr, 0x4001)));
-    EXPECT_TRUE(stored_as(needle, RecordBytes(240)
-                                      .element_header(1, 133, {139, 139}, {87, 11}, gauge, nullptr,
-                                                      needle->header.failures, 0x4003)
-                                      .word(60, altitude_token)
-                                      .pointer(112, needle->nonlinearity)
-                                      .word(116, 10)
-                                      .pointer(224, reinterpret_cast<const void*>(needle->update))));
-    EXPECT_NE(needle->update, nullptr);
-    EXPECT_TRUE(stored_as(needle->nonlinearity,
-                          calibration_points({{139, 8, 0}, {204, 25, 20}, {252, 74, 50},
-                                              {270, 139, 100}, {251, 204, 200}, {204, 251, 500},
-                                              {139, 270, 1000}, {25, 204, 2000}, {25, 73, 5000},
-                                              {85, 18, 8000}})));
-    EXPECT_TRUE(stored_as(needle->header.failures, failure_list({{6, 1}, {3, 1}})));
-    EXPECT_TRUE(stored_as(gauge->mouse_rect, tooltip_only_mouse_areas(0xAA14)));
+    const ExpectedRecord needle_record =
+        element(layout::needle::size, layout::element::needle, 133, {139, 139}, {87, 11}, 0x4003, gauge)
+            .points_to(layout::element::failures, failure_list({{6, 1}, {3, 1}}))
+            .word(layout::needle::variable, 73)
+            .points_to(layout::needle::table, calibration_points({{139, 8, 0},
+                                                                  {204, 25, 20},
+                                                                  {252, 74, 50},
+                                                                  {270, 139, 100},
+                                                                  {251, 204, 200},
+                                                                  {204, 251, 500},
+                                                                  {139, 270, 1000},
+                                                                  {25, 204, 2000},
+                                                                  {25, 73, 5000},
+                                                                  {85, 18, 8000}}))
+            .word(layout::needle::point_count, 10)
+            .routine(layout::needle::routine);
+    const ExpectedRecord face_record =
+        element(layout::static_image::size, layout::element::static_image, 131, {0, 0}, {0, 0}, 0x4001, gauge)
+            .points_to(layout::element::children, child_list({needle_record}));
+    EXPECT_TRUE(stored_as(gauge, gauge_header("Radar_Altimeter", face_record, tooltip_only_mouse_areas(0xAA14))));
 
     // Stored with only its token set; the host fills in the rest.
-    EXPECT_TRUE(stored_as(ground, RecordBytes(28).word(0, ground_elevation_token)));
-    EXPECT_NE(static_cast<void*>(ground), static_cast<void*>(&needle->source_var));
-}
-
-TEST_F(RadarAltimeter, CallbackBindsTheGroundElevationOnPreInstallOnly) {
-    for (int32_t code : {-1, 0, 1, 3, 4, 10, 0x7FFFFFFF, int32_t(0x80000002)}) {
-        RecordingPanels panels;
-        gauge->gauge_callback(gauge, code, 2);
-        EXPECT_TRUE(panels.calls.empty()) << "service code " << code;
-    }
-    RecordingPanels panels;
-    gauge->gauge_callback(gauge, PANEL_SERVICE_PRE_INSTALL, 0xFFFFFFFF);
-    gauge->gauge_callback(gauge, PANEL_SERVICE_PRE_INSTALL, 0);
-    EXPECT_EQ(panels.calls, (std::vector<ServiceCall>{service_call("initialize_var", ground),
-                                                      service_call("initialize_var", ground)}));
+    EXPECT_TRUE(
+        stored_as(ground, ExpectedRecord(layout::variable::size).word(layout::variable::id, ground_elevation_token)));
 }
 
 TEST_F(RadarAltimeter, FeetAboveGroundLimitedToTheScale) {
@@ -97,8 +79,6 @@ TEST_F(RadarAltimeter, FeetAboveGroundLimitedToTheScale) {
         {39, 10240, 0},                              // below it
         {not_a_number, 0, 0},
         {100, not_a_number, 0},
-        {infinity, 0, 8000},
-        {-infinity, 0, 0},
         {infinity, infinity, 0},  // not a number
     };
     for (const Case& c : cases) {
@@ -108,7 +88,7 @@ TEST_F(RadarAltimeter, FeetAboveGroundLimitedToTheScale) {
 }
 
 TEST_F(RadarAltimeter, GroundElevationIsRefreshedForEveryReading) {
-    KeptAsStored kept_needle(needle), kept_ground(ground);
+    KeptAsStored kept_needle(needle, layout::needle::size), kept_ground(ground, layout::variable::size);
     double elevation = 0;
     RecordingPanels panels;
     panels.variable_value = [&](uint32_t token) { return token == ground_elevation_token ? elevation : -1e9; };
@@ -117,34 +97,21 @@ TEST_F(RadarAltimeter, GroundElevationIsRefreshedForEveryReading) {
     } readings[] = {{10240, 196.848}, {0, 328.08000000000004}, {25600, 0}, {10240, 196.848}};
     for (const Reading& r : readings) {
         elevation = r.elevation;
-        ground->value.number = 1e6;  // whatever an earlier reading left
+        ground.set_number(layout::variable::value, 1e6);  // whatever an earlier reading left
         EXPECT_TRUE(same_double(convert(needle, 100), r.feet)) << "ground " << r.elevation;
     }
-    EXPECT_EQ(panels.calls, std::vector<ServiceCall>(4, service_call("lookup_var", ground)));
+    EXPECT_EQ(panels.calls, std::vector<ServiceCall>(4, service_call("lookup_var", ground.address())));
 }
 
 TEST_F(RadarAltimeter, AltitudeIsTakenBeforeTheGroundIsRefreshed) {
-    KeptAsStored kept_needle(needle), kept_ground(ground);
+    KeptAsStored kept_needle(needle, layout::needle::size), kept_ground(ground, layout::variable::size);
     RecordingPanels panels;
     // A host whose lookup also moves the needle's own variable on.
     panels.variable_value = [&](uint32_t) {
-        needle->source_var.value.number = 5000;
+        needle.set_number(layout::needle::variable + layout::variable::value, 5000);
         return 10240.0;
     };
     EXPECT_TRUE(same_double(convert(needle, 100), 196.848));
-}
-
-TEST_F(RadarAltimeter, ResultsAreExactWithTheX87At24BitPrecision) {
-    double feet[2];
-    {
-        X87PrecisionAt24Bits reduced;
-        ASSERT_TRUE(X87PrecisionAt24Bits::in_effect());
-        feet[0] = height(100, 10240);
-        feet[1] = height(1449.408, 328057);
-    }
-    EXPECT_FALSE(X87PrecisionAt24Bits::in_effect());
-    EXPECT_TRUE(same_double(feet[0], 196.848));
-    EXPECT_TRUE(same_double(feet[1], 550.9622757749997));
 }
 
 }  // namespace

@@ -8,24 +8,30 @@
 
 namespace {
 
+namespace header = host_layout::gauge_header;
+
 class SharedRoutines : public ::testing::TestWithParam<std::string> {
 protected:
-    GAUGEHDR* gauge() const { return corvalenx().gauge(GetParam()); }
+    void SetUp() override {
+        gauge = corvalenx().gauge(GetParam());
+        ASSERT_FALSE(gauge.null());
+    }
+    void call(size_t routine) { routine_at<PlainRoutine>(gauge, routine)(); }
+    void call(size_t routine, uint32_t word) { routine_at<WordRoutine>(gauge, routine)(word); }
+
+    Record gauge;
 };
 
 TEST_P(SharedRoutines, EachRoutineActsOnItsOwnGaugesRoot) {
-    GAUGEHDR* g = gauge();
-    ASSERT_NE(g, nullptr);
-    ELEMENT_HEADER* root = root_of(g);
+    void* root = root_of(gauge).address();
     RecordingPanels panels;
-    const GaugeRoutines& r = g->routines;
-    r.query();
-    r.install(0xDEADBEEF);
-    r.initialize();
-    r.update();
-    r.generate(0x80000001);
-    r.draw();
-    r.kill();
+    call(header::query);
+    call(header::install, 0xDEADBEEF);
+    call(header::initialize);
+    call(header::update);
+    call(header::generate, 0x80000001);
+    call(header::draw);
+    call(header::kill);
     EXPECT_EQ(panels.calls, (std::vector<ServiceCall>{
                                 service_call("element_list_query", root),
                                 service_call("element_list_install", root, 0xDEADBEEFu),
@@ -38,12 +44,10 @@ TEST_P(SharedRoutines, EachRoutineActsOnItsOwnGaugesRoot) {
 }
 
 TEST_P(SharedRoutines, HandleAndPhasePassThroughWhateverTheirBits) {
-    GAUGEHDR* g = gauge();
-    ASSERT_NE(g, nullptr);
     for (uint32_t word : {0u, 1u, 0x7FFFFFFFu, 0xFFFFFFFFu}) {
         RecordingPanels panels;
-        g->routines.install(word);
-        g->routines.generate(word);
+        call(header::install, word);
+        call(header::generate, word);
         ASSERT_EQ(panels.calls.size(), 2u);
         EXPECT_EQ(panels.calls[0].args[1], word);
         EXPECT_EQ(panels.calls[1].args[1], word);
@@ -51,28 +55,27 @@ TEST_P(SharedRoutines, HandleAndPhasePassThroughWhateverTheirBits) {
 }
 
 TEST_P(SharedRoutines, RootIsLookedUpAfreshOnEveryCall) {
-    GAUGEHDR* g = gauge();
-    ASSERT_NE(g, nullptr);
-    ELEMENT_HEADER stand_in{};
-    ELEMENT_HEADER* stand_in_list[] = {&stand_in, nullptr};
-    ELEMENT_HEADER** stored = g->elements_list;
+    uint8_t stand_in[host_layout::static_image::size] = {};
+    void* stand_in_list[] = {stand_in, nullptr};
+    const uint32_t stored = gauge.word(header::element_list);
 
     RecordingPanels panels;
-    g->routines.update();
-    g->elements_list = stand_in_list;
-    g->routines.update();
-    g->elements_list = stored;
-    g->routines.update();
+    call(header::update);
+    gauge.set_word(header::element_list, uint32_t(uintptr_t(stand_in_list)));
+    call(header::update);
+    gauge.set_word(header::element_list, stored);
+    call(header::update);
+    void* root = root_of(gauge).address();
     EXPECT_EQ(panels.calls, (std::vector<ServiceCall>{
-                                service_call("element_list_update", root_of(g)),
-                                service_call("element_list_update", &stand_in),
-                                service_call("element_list_update", root_of(g)),
+                                service_call("element_list_update", root),
+                                service_call("element_list_update", stand_in),
+                                service_call("element_list_update", root),
                             }));
 }
 
 std::vector<std::string> gauge_names() {
     std::vector<std::string> names;
-    for (GAUGEHDR* g : corvalenx().gauges()) names.push_back(g->gauge_name);
+    for (Record g : corvalenx().gauges()) names.push_back(g.text(header::name));
     return names;
 }
 
@@ -85,16 +88,5 @@ std::string test_name(const ::testing::TestParamInfo<std::string>& info) {
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryGauge, SharedRoutines, ::testing::ValuesIn(gauge_names()), test_name);
-
-TEST(GaugeCallbacks, TheEmptyCallbackCallsNothing) {
-    for (GAUGEHDR* g : corvalenx().gauges()) {
-        std::string name = g->gauge_name;
-        if (name == "Fuel_Quantity" || name == "Radar_Altimeter") continue;
-        SCOPED_TRACE(name);
-        RecordingPanels panels;
-        for (int32_t code : {-1, 0, 1, 2, 3, 4, 10, 0x7FFFFFFF}) g->gauge_callback(g, code, 0xFFFFFFFF);
-        EXPECT_TRUE(panels.calls.empty());
-    }
-}
 
 }  // namespace

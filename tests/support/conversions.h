@@ -1,6 +1,6 @@
 // Calling a gauge's conversion routine the way the host does: write the input
 // into the element's variable record, then call through the routine pointer
-// stored in the element record.
+// stored in the element record, with the element as its one argument.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -12,29 +12,38 @@
 #include <limits>
 #include <sstream>
 
-#include "module/records/element_records.h"
+#include "tests/support/loaded_module.h"
 
-inline double convert(ELEMENT_NEEDLE* needle, double input) {
-    needle->source_var.value.number = input;
-    return needle->update(needle);
+// Where an element keeps a variable and the routine that converts it.
+struct Axis {
+    size_t variable;
+    size_t routine;
+};
+inline constexpr Axis needle_axis{host_layout::needle::variable, host_layout::needle::routine};
+inline constexpr Axis x_axis{host_layout::moving_image::x_variable, host_layout::moving_image::x_routine};
+inline constexpr Axis y_axis{host_layout::moving_image::y_variable, host_layout::moving_image::y_routine};
+
+// The routine at `axis`, called on what the element's variable holds now.
+inline double call_routine(Record element, Axis axis) {
+    return routine_at<ConversionRoutine>(element, axis.routine)(element.address());
 }
 
-inline double convert_x(ELEMENT_MOVING_IMAGE* image, double input) {
-    image->source_var_x.value.number = input;
-    return image->update_x(image);
+inline double convert(Record element, Axis axis, double input) {
+    element.set_number(axis.variable + host_layout::variable::value, input);
+    return call_routine(element, axis);
 }
 
-inline double convert_y(ELEMENT_MOVING_IMAGE* image, double input) {
-    image->source_var_y.value.number = input;
-    return image->update_y(image);
-}
+inline double convert(Record needle, double input) { return convert(needle, needle_axis, input); }
+inline double convert_x(Record image, double input) { return convert(image, x_axis, input); }
+inline double convert_y(Record image, double input) { return convert(image, y_axis, input); }
 
-// A binary-coded-decimal variable: the word in the value's first four bytes,
-// the other four left as the host might leave them.
-inline double convert_y_word(ELEMENT_MOVING_IMAGE* image, uint32_t word, uint32_t upper = 0) {
-    std::memcpy(image->source_var_y.value.bytes, &word, 4);
-    std::memcpy(image->source_var_y.value.bytes + 4, &upper, 4);
-    return image->update_y(image);
+// A binary-coded-decimal variable: the 32-bit word in the value's first four
+// bytes, the other four left as the host might leave them.
+inline double convert_y_word(Record image, uint32_t word, uint32_t upper = 0) {
+    const size_t value = y_axis.variable + host_layout::variable::value;
+    image.set_word(value, word);
+    image.set_word(value + 4, upper);
+    return call_routine(image, y_axis);
 }
 
 inline uint64_t bits_of(double d) {

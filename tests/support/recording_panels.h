@@ -1,7 +1,9 @@
 // A panel-service table that records every call the module makes, for the
-// tests to compare with what they expect. Installed into the module's
-// ImportTable for the lifetime of the object. A call into any slot the module
-// has no business calling ends the test program with a message naming it.
+// tests to compare with what they expect. Its services sit at the slot
+// offsets the host gives them (host_layout.h); every other slot of the host's
+// table ends the test program with a message naming the slot, since a call
+// the module has no business making cannot safely return. Installed into the
+// module's ImportTable for the lifetime of the object.
 #pragma once
 
 #include <cstdint>
@@ -35,13 +37,13 @@ public:
 
     std::vector<ServiceCall> calls;
 
-    // What lookup_var leaves in a record's current value, by variable token;
-    // variables not listed read 0.
+    // What lookup_var leaves in a variable record's current value, given the
+    // record's variable token; variables not listed read 0.
     std::function<double(uint32_t token)> variable_value = [](uint32_t) { return 0.0; };
 
     static RecordingPanels* active;
 
 private:
-    const LoadedModule& module_;
-    void* previous_table_;
+    Record import_table_;
+    uint32_t previous_table_;
 };

@@ -13,26 +13,25 @@ protected:
 
     void SetUp() override {
         gauge = corvalenx().gauge(name_);
-        ASSERT_NE(gauge, nullptr);
-        face = as<ELEMENT_STATIC_IMAGE>(root_of(gauge));
-        auto children = children_of(&face->header);
+        ASSERT_FALSE(gauge.null());
+        face = root_of(gauge);
+        auto children = children_of(face);
         ASSERT_EQ(children.size(), 1u) << name_;
-        needle = as<ELEMENT_NEEDLE>(children[0]);
+        needle = children[0];
     }
 
     // The gauge's auxiliary record, found the way the host meets it: as the
     // argument of initialize_var during the pre-install service. Null if the
     // callback makes any other call.
-    MODULE_VAR* auxiliary_record() {
+    Record auxiliary_record() {
         RecordingPanels panels;
-        gauge->gauge_callback(gauge, PANEL_SERVICE_PRE_INSTALL, 0);
-        if (panels.calls.size() != 1 || panels.calls[0].service != "initialize_var") return nullptr;
-        return reinterpret_cast<MODULE_VAR*>(panels.calls[0].args[0]);
+        routine_at<CallbackRoutine>(gauge, host_layout::gauge_header::callback)(gauge.address(),
+                                                                          host_layout::pre_install_service, 0);
+        if (panels.calls.size() != 1 || panels.calls[0].service != "initialize_var") return {};
+        return Record(reinterpret_cast<void*>(panels.calls[0].args[0]));
     }
 
-    GAUGEHDR* gauge = nullptr;
-    ELEMENT_STATIC_IMAGE* face = nullptr;
-    ELEMENT_NEEDLE* needle = nullptr;
+    Record gauge, face, needle;
 
 private:
     const char* name_;
