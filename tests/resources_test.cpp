@@ -146,6 +146,32 @@ TEST(Resources, AreTheTwentyThreeBitmapsAndOneVersionResource) {
     EXPECT_EQ(enumerate_languages(version_type, 1), (std::set<WORD>{english_us}));
 }
 
+// One group of bitmaps per gauge, in gauge-table order, each starting with its
+// dial face: the bitmaps a gauge's records name, with the mask after each
+// moving image, are exactly those from its face up to the next gauge's face.
+TEST(Resources, OneGroupPerGaugeInTableOrderFromItsFace) {
+    namespace layout = host_layout;
+    const std::set<uintptr_t> all = enumerate_names(bitmap_type);
+    const std::vector<Record> gauges = corvalenx().gauges();
+    ASSERT_FALSE(gauges.empty());
+    EXPECT_EQ(*all.begin(), root_of(gauges.front()).word(layout::element::bitmap));
+    for (size_t g = 0; g < gauges.size(); ++g) {
+        SCOPED_TRACE(gauges[g].text(layout::gauge_header::name));
+        std::set<uintptr_t> named;
+        for (Record e : elements_of(gauges[g])) {
+            named.insert(e.word(layout::element::bitmap));
+            if (e.word(layout::element::kind) == layout::element::moving_image) {
+                named.insert(e.word(layout::element::bitmap) + 1);
+            }
+        }
+        const uintptr_t face = root_of(gauges[g]).word(layout::element::bitmap);
+        const uintptr_t next =
+            g + 1 < gauges.size() ? root_of(gauges[g + 1]).word(layout::element::bitmap) : ~uintptr_t(0);
+        ASSERT_LT(face, next) << "faces in table order";
+        EXPECT_EQ(named, std::set<uintptr_t>(all.lower_bound(face), all.lower_bound(next)));
+    }
+}
+
 TEST(Resources, EveryBitmapIsAnUncompressedBottomUpEightBitDib) {
     for (const Expected& e : all_bitmaps) {
         SCOPED_TRACE("bitmap " + std::to_string(e.id));
@@ -239,38 +265,55 @@ struct Calibration {
     std::vector<std::pair<int, int>> points;
     std::vector<double> values;
     bool first_on_numeral = false;
+    uint32_t token = 0;
 };
 
-// The calibration tables of every calibrated needle, as the records store
-// them; each point must lie on the outer end of its long mark.
-const Calibration airspeed{100,
-                           {139.5, 139.5},
-                           {{143, 7}, {192, 20}, {254, 78}, {269, 139}, {259, 188}, {221, 238}, {130, 268}, {9, 130},
-                            {111, 11}},
-                           {0, 60, 80, 100, 120, 160, 200, 300, 400},
-                           true};
-const Calibration manifold{105, {139.5, 139.5}, {{15, 174}, {139, 8}, {262, 174}, {28, 207}}, {10, 30, 50, 75}};
-const Calibration fuel_quantity{120, {139.5, 139.5}, {{96, 258}, {19, 182}, {56, 41}, {267, 139}, {182, 258}},
-                                {0, 500, 1000, 2000, 2500}};
-const Calibration temperature{125, {127.5, 127.5}, {{34, 62}, {127, 13}, {220, 62}}, {-50, 50, 150}};
-const Calibration oil_pressure{125, {107.5, 175.5}, {{107, 236}, {44, 175}, {107, 111}}, {0, 100, 200}};
-const Calibration fuel_pressure{125, {147.5, 175.5}, {{147, 113}, {208, 191}, {147, 238}}, {36, 15, 0}};
-const Calibration radar_altimeter{131,
-                                  {139.5, 139.5},
-                                  {{139, 8}, {204, 25}, {252, 74}, {270, 139}, {251, 204}, {204, 251}, {139, 270},
-                                   {25, 204}, {25, 73}, {85, 18}},
-                                  {0, 20, 50, 100, 200, 500, 1000, 2000, 5000, 8000}};
-const Calibration labs_lateral{135, {156.5, 253.5}, {{65, 74}, {156, 53}, {246, 75}}, {-900, 0, 900}};
-const Calibration labs_vertical{135, {77.5, 174.5}, {{255, 83}, {276, 174}, {253, 264}}, {7, 4, 1}};
+// Every calibrated needle's table as the module stores it, on the face of its
+// gauge, about the centre of its pivot pixel: the records are checked against
+// the gauges' own descriptions elsewhere; here the faces are checked against
+// the records.
+std::vector<Calibration> module_calibrations() {
+    namespace layout = host_layout;
+    std::vector<Calibration> all;
+    for (Record gauge : corvalenx().gauges()) {
+        const int face = int(root_of(gauge).word(layout::element::bitmap));
+        for (Record e : elements_of(gauge)) {
+            if (e.word(layout::element::kind) != layout::element::needle) continue;
+            if (e.at(layout::needle::table).null()) continue;
+            Calibration scale{face,
+                              {e.signed_word(layout::element::x) + 0.5, e.signed_word(layout::element::y) + 0.5},
+                              {},
+                              {},
+                              face == 100,  // the airspeed's 0 is a numeral without a mark
+                              e.word(layout::needle::variable)};
+            for (uint32_t i = 0; i < e.word(layout::needle::point_count); ++i) {
+                Record point = e.at(layout::needle::table).entry(i, layout::calibration_point::size);
+                scale.points.push_back({point.signed_word(layout::calibration_point::x),
+                                        point.signed_word(layout::calibration_point::y)});
+                scale.values.push_back(point.number(layout::calibration_point::value));
+            }
+            all.push_back(scale);
+        }
+    }
+    return all;
+}
 
-const Calibration* const calibrations[] = {
-    &airspeed, &manifold, &fuel_quantity, &temperature, &oil_pressure, &fuel_pressure, &radar_altimeter, &labs_lateral,
-    &labs_vertical,
-};
+const std::vector<Calibration>& calibrations() {
+    static const std::vector<Calibration> all = module_calibrations();
+    return all;
+}
+
+// The calibration of the needle driven by this variable token.
+const Calibration& calibration_of(uint32_t token) {
+    for (const Calibration& scale : calibrations()) {
+        if (scale.token == token) return scale;
+    }
+    ADD_FAILURE() << "no calibrated needle reads variable " << token;
+    return calibrations().front();
+}
 
 TEST(Faces, EachCalibrationPointIsTheOuterEndOfItsMark) {
-    for (const Calibration* calibration : calibrations) {
-        const Calibration& scale = *calibration;
+    for (const Calibration& scale : calibrations()) {
         Bitmap face = bitmap(scale.face);
         for (size_t i = 0; i < scale.points.size(); ++i) {
             auto [x, y] = scale.points[i];
@@ -386,6 +429,11 @@ struct MarkedScale {
 };
 
 std::vector<MarkedScale> marked_scales() {
+    const Calibration &airspeed = calibration_of(61), &manifold = calibration_of(391),
+                      &fuel_quantity = calibration_of(386), &temperature = calibration_of(416),
+                      &oil_pressure = calibration_of(418), &fuel_pressure = calibration_of(425),
+                      &radar_altimeter = calibration_of(73), &labs_lateral = calibration_of(70),
+                      &labs_vertical = calibration_of(351);
     std::vector<double> radar_marks;
     for (size_t i = 0; i + 1 < radar_altimeter.values.size(); ++i) {
         double from = radar_altimeter.values[i], to = radar_altimeter.values[i + 1];
@@ -459,7 +507,7 @@ TEST(Faces, MarksStandEvenlyInAngleBetweenCalibrationPoints) {
 }
 
 TEST(Faces, NoMarksInTheGapFromTheLastPointBackToTheFirst) {
-    for (const Calibration* scale : {&manifold, &radar_altimeter}) {
+    for (const Calibration* scale : {&calibration_of(391), &calibration_of(73)}) {
         SCOPED_TRACE("face " + std::to_string(scale->face));
         Bitmap face = bitmap(scale->face);
         std::vector<Stop> stops = stops_of(*scale);
@@ -467,46 +515,6 @@ TEST(Faces, NoMarksInTheGapFromTheLastPointBackToTheFirst) {
         to.bearing += 360;
         // A ring through every mark's reach, clear of the two end marks.
         EXPECT_TRUE(marks_crossed(face, scale->pivot, {from, to}, 4, from.bearing + 1.5, to.bearing - 1.5).empty());
-    }
-}
-
-TEST(Faces, GroundsAndMarksInTheirOwnColours) {
-    constexpr Rgb dark_grey{32, 32, 32}, plum_black{24, 16, 24}, blue_black{16, 16, 24};
-    constexpr Rgb off_white{253, 248, 236}, warm_white{242, 236, 226};
-    struct Ground {
-        int face;
-        int x, y;
-        Rgb colour;
-    };
-    for (const Ground& g : {Ground{100, 139, 139, dark_grey}, Ground{105, 139, 139, dark_grey},
-                            Ground{110, 139, 139, dark_grey}, Ground{120, 139, 139, dark_grey},
-                            Ground{125, 127, 60, plum_black}, Ground{125, 127, 220, blue_black},
-                            Ground{131, 139, 139, plum_black}}) {
-        EXPECT_EQ(bitmap(g.face).at(g.x, g.y), g.colour) << "face " << g.face << " at " << g.x << ", " << g.y;
-    }
-    // The LABS face: faint horizontal bands between two blue-blacks.
-    Bitmap labs = bitmap(135);
-    std::set<int> reds;
-    for (int y = 100; y <= 160; ++y) {
-        Rgb c = labs.at(200, y);
-        EXPECT_TRUE(c.g == 16 && c.b == 24 && c.r >= 14 && c.r <= 24) << "row " << y << ": " << c;
-        reds.insert(c.r);
-    }
-    EXPECT_GT(reds.size(), 2u) << "banded";
-
-    // The long marks, inward from each calibration point.
-    for (const Calibration* scale : calibrations) {
-        Bitmap face = bitmap(scale->face);
-        const Rgb ink = scale->face == 131 ? warm_white : off_white;
-        for (size_t i = scale->first_on_numeral ? 1 : 0; i < scale->points.size(); ++i) {
-            auto [x, y] = scale->points[i];
-            double bearing = bearing_from(scale->pivot, x + 0.5, y + 0.5);
-            double reach = std::hypot(x + 0.5 - scale->pivot.x, y + 0.5 - scale->pivot.y);
-            for (double depth : {3.0, 6.0}) {
-                FacePoint p = along(scale->pivot, bearing, reach - depth);
-                EXPECT_EQ(face.at(int(p.x), int(p.y)), ink) << "face " << scale->face << ", the mark of point " << i;
-            }
-        }
     }
 }
 
@@ -538,18 +546,31 @@ struct Needle {
     int pivot_x, pivot_y;
 };
 
-constexpr Needle needles[] = {
-    {102, 54, 8}, {107, 54, 8}, {112, 54, 8}, {122, 55, 8}, {127, 10, 10}, {129, 17, 11}, {133, 87, 11}, {137, 9, 9},
-};
+// Every needle picture with the pivot its elements turn it about.
+std::vector<Needle> needles() {
+    namespace layout = host_layout;
+    std::map<int, Needle> by_picture;
+    for (Record gauge : corvalenx().gauges()) {
+        for (Record e : elements_of(gauge)) {
+            if (e.word(layout::element::kind) != layout::element::needle) continue;
+            const int id = int(e.word(layout::element::bitmap));
+            by_picture[id] = {id, e.signed_word(layout::element::pivot_x), e.signed_word(layout::element::pivot_y)};
+        }
+    }
+    std::vector<Needle> all;
+    for (const auto& [id, needle] : by_picture) all.push_back(needle);
+    return all;
+}
 
 TEST(Needles, PointAtTheirRightEdgeOnThePivotRow) {
-    for (const Needle& n : needles) {
+    const std::vector<Needle> all = needles();
+    EXPECT_EQ(all.size(), 8u);
+    for (const Needle& n : all) {
         SCOPED_TRACE("needle " + std::to_string(n.id));
         Bitmap b = bitmap(n.id);
         EXPECT_EQ(n.pivot_y, (b.height - 1) / 2) << "the pivot is on the middle row";
         EXPECT_TRUE(b.opaque(b.width - 1, n.pivot_y)) << "the tip";
-        // An off-white blade leads to the tip.
-        EXPECT_EQ(b.at(b.width - 12, n.pivot_y), (Rgb{253, 248, 236}));
+        EXPECT_GE(luma(b.at(b.width - 12, n.pivot_y)), 230) << "a light blade leads to the tip";
         // Everything around the needle is see-through.
         EXPECT_FALSE(b.opaque(b.width - 1, 0));
         EXPECT_FALSE(b.opaque(b.width - 1, b.height - 1));
@@ -572,9 +593,9 @@ TEST(Needles, AirspeedManifoldAndTachometerShareOnePicture) {
 }
 
 TEST(Needles, DarkHubAndCounterweightBehindTheBlade) {
-    constexpr Rgb tail_dark{36, 47, 65};
     for (auto [id, x, y] : {std::tuple{102, 34, 8}, {102, 8, 8}, {122, 20, 8}, {122, 8, 8}, {129, 6, 11}, {133, 40, 11}}) {
-        EXPECT_EQ(bitmap(id).at(x, y), tail_dark) << "the tail of " << id << " at " << x << ", " << y;
+        Bitmap b = bitmap(id);
+        EXPECT_TRUE(b.opaque(x, y) && luma(b.at(x, y)) < 80) << "the dark tail of " << id << " at " << x << ", " << y;
     }
     Bitmap main = bitmap(102);
     EXPECT_LT(luma(main.at(54 + 4, 8)), 80) << "hub disc on the pivot";
@@ -613,11 +634,10 @@ TEST(Needles, TemperatureNeedleDrawsNothingWithin54PixelsOfItsPivot) {
 
 struct Strip {
     int id, pitch, digit_height, lift;
-    Rgb ink;
 };
 
 TEST(Strips, ElevenCellsZeroToNineAndZeroAgain) {
-    for (const Strip& s : {Strip{114, 39, 29, 0, {253, 248, 235}}, Strip{150, 27, 21, 1, {255, 255, 255}}}) {
+    for (const Strip& s : {Strip{114, 39, 29, 0}, Strip{150, 27, 21, 1}}) {
         SCOPED_TRACE("strip " + std::to_string(s.id));
         Bitmap b = bitmap(s.id);
         ASSERT_EQ(b.height, 11 * s.pitch);
@@ -625,14 +645,12 @@ TEST(Strips, ElevenCellsZeroToNineAndZeroAgain) {
         for (int cell = 0; cell < 11; ++cell) {
             SCOPED_TRACE("cell " + std::to_string(cell));
             int top = b.height, bottom = -1, left = b.width, right = -1;
-            bool ink_seen = false;
             std::vector<Rgb> pixels;
             for (int y = cell * s.pitch; y < (cell + 1) * s.pitch; ++y) {
                 for (int x = 0; x < b.width; ++x) {
                     Rgb c = b.at(x, y);
                     pixels.push_back(c);
                     ASSERT_NE(c, see_through) << "no see-through pixel in a strip";
-                    ink_seen |= c == s.ink;
                     if (luma(c) >= 128) {
                         top = std::min(top, y);
                         bottom = std::max(bottom, y);
@@ -641,8 +659,6 @@ TEST(Strips, ElevenCellsZeroToNineAndZeroAgain) {
                     }
                 }
             }
-            EXPECT_TRUE(ink_seen) << "digits are drawn in " << s.ink;
-            EXPECT_EQ(b.at(0, cell * s.pitch), (Rgb{8, 8, 8})) << "the drum's ground";
             EXPECT_NEAR(bottom - top + 1, s.digit_height, 1);
             double centre = cell * s.pitch + s.pitch / 2.0 - s.lift;
             EXPECT_NEAR((top + bottom + 1) / 2.0, centre, 1.0);
@@ -654,19 +670,12 @@ TEST(Strips, ElevenCellsZeroToNineAndZeroAgain) {
     }
 }
 
-TEST(Masks, RectangularWindowsHoldNoSeeThroughAndDottedEdges) {
-    const Rgb window{1, 1, 1}, dot{107, 107, 117};
-    struct Mask {
-        int id;
-        std::set<int> solid_rows, dotted_rows;
-    };
-    for (const Mask& m : {Mask{115, {0}, {1, 38}}, Mask{151, {}, {0, 26}}}) {
-        Bitmap b = bitmap(m.id);
+// No pure black: the window is the whole rectangle.
+TEST(Masks, RectangularWindowsHoldNoSeeThrough) {
+    for (int id : {115, 151}) {
+        Bitmap b = bitmap(id);
         for (int y = 0; y < b.height; ++y) {
-            for (int x = 0; x < b.width; ++x) {
-                Rgb expected = m.solid_rows.count(y) || (m.dotted_rows.count(y) && x % 2 == 0) ? dot : window;
-                ASSERT_EQ(b.at(x, y), expected) << "mask " << m.id << " at " << x << ", " << y;
-            }
+            for (int x = 0; x < b.width; ++x) ASSERT_TRUE(b.opaque(x, y)) << "mask " << id << " at " << x << ", " << y;
         }
     }
 }
@@ -676,9 +685,7 @@ TEST(Masks, DeviationWindowIsADisc168Across) {
     int window_pixels = 0;
     for (int y = 0; y < b.height; ++y) {
         for (int x = 0; x < b.width; ++x) {
-            Rgb c = b.at(x, y);
-            ASSERT_TRUE(c == see_through || c == (Rgb{1, 1, 1})) << x << ", " << y;
-            if (c != see_through) {
+            if (b.opaque(x, y)) {
                 ++window_pixels;
                 ASSERT_LE(std::hypot(x - 84.5, y - 84.5), 84.5) << x << ", " << y;
             }
@@ -706,7 +713,7 @@ TEST(DeviationImage, OneOutlinedBarInColumns142To148AndRows6To162) {
             if (outline) {
                 ASSERT_LT(luma(b.at(x, y)), 80) << x << ", " << y;
             } else {
-                ASSERT_EQ(b.at(x, y), (Rgb{253, 248, 236})) << x << ", " << y;
+                ASSERT_GE(luma(b.at(x, y)), 230) << x << ", " << y;
             }
         }
     }
