@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 
 #include "host/panel_host.h"
 #include "tests/support/loaded_module.h"
@@ -149,7 +150,10 @@ TEST(HostVariables, AssignmentsParseAsNumbersOrBcdWords) {
     EXPECT_EQ(v.value(61).number, 120.5);
     EXPECT_TRUE(v.set("16=0x0345", error));
     EXPECT_EQ(v.value(16).word, 0x0345u);
-    EXPECT_EQ(v.value(16).bytes[4], 0);
+    // The word fills the value's first four bytes, little-endian.
+    EXPECT_TRUE(v.set("16=0x87650345", error));
+    const unsigned char word_bytes[8] = {0x45, 0x03, 0x65, 0x87, 0, 0, 0, 0};
+    EXPECT_EQ(std::memcmp(v.value(16).bytes, word_bytes, 8), 0);
     for (const char* bad : {"61", "=3", "x=3", "61=fast", "61=", "16=-1", "16=0x1FFFFFFFF", "-61=5", "+61=5",
                             " 61=5", "4294967296=5", "99999999999=5", "0=5"}) {
         EXPECT_FALSE(v.set(bad, error)) << bad;
@@ -221,6 +225,16 @@ TEST_F(BuiltModule, EveryCalibratedNeedleTipLandsOnItsValuesMark) {
     EXPECT_GE(checked, 9 + 4 + 5 + 3 * 3 + 10 + 2 * 3);
 }
 
+// The strip's pixel `row` rows down, a fractional row blending the two it
+// falls between.
+Rgba strip_at(const Image& strip, int x, double row) {
+    const int top = int(std::floor(row));
+    const double below = row - top;
+    const Rgba a = strip.at(x, top), b = below > 0 ? strip.at(x, top + 1) : a;
+    auto blend = [&](uint8_t Rgba::*c) { return uint8_t(std::lround(a.*c * (1 - below) + b.*c * below)); };
+    return {blend(&Rgba::r), blend(&Rgba::g), blend(&Rgba::b), blend(&Rgba::a)};
+}
+
 // Draws the gauge and returns the window's pixels; compares them with the
 // strip's rows from `first` (a fractional row blends two).
 void expect_window_shows_rows(const Image& drawn, const ELEMENT_HEADER* at, const Image& strip, const Image& window,
@@ -229,7 +243,7 @@ void expect_window_shows_rows(const Image& drawn, const ELEMENT_HEADER* at, cons
     for (int y = 0; y < window.height; ++y) {
         for (int x = 0; x < window.width; ++x) {
             if (window.at(x, y).a == 0) continue;
-            Rgba want = sample_bilinear(strip, x, first + y);
+            Rgba want = strip_at(strip, x, first + y);
             Rgba got = drawn.at(at->position.x + x, at->position.y + y);
             mismatches += std::abs(want.r - got.r) > 1 || std::abs(want.g - got.g) > 1 || std::abs(want.b - got.b) > 1;
         }
@@ -295,6 +309,49 @@ TEST_F(BuiltModule, RateLimitMovesANeedleAtMostItsDegreesPerTick) {
         last = now;
     }
     EXPECT_EQ(ticks, int(std::ceil((target - start) / 6)));
+
+    // And as slowly back.
+    host->variables.set_number(386, 0);
+    ticks = 0;
+    for (double last = target; host->state(fuel, needle).angle != start && ticks < 100; ++ticks) {
+        host->update(fuel);
+        double now = host->state(fuel, needle).angle;
+        EXPECT_LE(std::fabs(now - last), 6.0 + 1e-9);
+        last = now;
+    }
+    EXPECT_EQ(ticks, int(std::ceil((target - start) / 6)));
+}
+
+// Install writes each calibration point's angle into the module's record:
+// the direction from the needle's pivot to the point, clockwise from three
+// o'clock. Read at the host's byte offsets (points of 24 bytes, x and y at 0
+// and 4, the angle at 16).
+TEST_F(BuiltModule, InstallWritesEveryCalibrationPointsAngle) {
+    int written = 0;
+    for (const GaugeModel& g : host->gauges()) {
+        for (const ElementModel& e : g.elements) {
+            if (e.calibration.empty()) continue;
+            auto* table = reinterpret_cast<uint8_t*>(e.needle()->nonlinearity);
+            for (size_t p = 0; p < e.calibration.size(); ++p) std::memset(table + 24 * p + 16, 0, 8);
+        }
+        host->install(g);
+        for (const ElementModel& e : g.elements) {
+            if (e.calibration.empty()) continue;
+            const auto* table = reinterpret_cast<const uint8_t*>(e.needle()->nonlinearity);
+            for (size_t p = 0; p < e.calibration.size(); ++p) {
+                int32_t x, y;
+                double angle;
+                std::memcpy(&x, table + 24 * p, 4);
+                std::memcpy(&y, table + 24 * p + 4, 4);
+                std::memcpy(&angle, table + 24 * p + 16, 8);
+                double expected = wrapped(std::atan2(y - e.record->position.y, x - e.record->position.x) * 180 / M_PI);
+                EXPECT_NEAR(angle, expected, 1e-9) << g.name << " " << e.name << " point " << p;
+                ++written;
+            }
+        }
+        host->kill(g);
+    }
+    EXPECT_EQ(written, 9 + 4 + 5 + 3 * 3 + 10 + 2 * 3);
 }
 
 TEST_F(BuiltModule, ZeroFailureReadsTheVariablesAsZero) {
