@@ -14,6 +14,7 @@ enum class ExitStatus : int {
     module_crashed = 4,
     module_hung = 5,        // a routine ran longer than --timeout
     calling_convention = 6, // a routine did not remove its own arguments
+    host_fault = 7,         // panelhost itself failed (a fault outside any module call)
 };
 
 constexpr int code(ExitStatus status) { return static_cast<int>(status); }
@@ -33,6 +34,7 @@ constexpr ExitStatusText exit_status_texts[] = {
     {ExitStatus::module_crashed, "the module crashed"},
     {ExitStatus::module_hung, "a module routine ran longer than --timeout"},
     {ExitStatus::calling_convention, "a module routine broke the host calling convention (callee removes its arguments)"},
+    {ExitStatus::host_fault, "panelhost itself failed (an internal fault); it says where"},
 };
 
 }  // namespace panelhost

@@ -13,40 +13,30 @@ using nlohmann::json;
 
 namespace {
 
-const char* kind_name(ElementKind kind) {
-    switch (kind) {
-        case ELEMENT_TYPE_STATIC_IMAGE: return "static image";
-        case ELEMENT_TYPE_NEEDLE: return "needle";
-        case ELEMENT_TYPE_ICON: return "icon";
-        case ELEMENT_TYPE_MOVING_IMAGE: return "moving image";
-    }
-    return "unknown";
-}
-
 json variable(uint32_t token) {
     const VariableInfo* info = variable_info(token);
     return {{"token", token}, {"name", info ? info->name : "unknown"}, {"unit", info ? info->unit : ""}};
 }
 
 json element_facts(const ElementModel& e) {
-    json out = {{"kind", kind_name(e.kind)}, {"bitmap", e.record->resource_id}, {"parent", e.parent}};
+    json out = {{"kind", element_kind_name(e.kind)}, {"bitmap", e.header.bitmap}, {"parent", e.parent}};
     json variables = json::array();
     if (e.kind == ELEMENT_TYPE_NEEDLE) {
-        variables.push_back(variable(e.needle()->source_var.id));
+        variables.push_back(variable(e.needle.variable.id));
     } else if (e.kind == ELEMENT_TYPE_MOVING_IMAGE) {
-        for (const MODULE_VAR* axis : {&e.moving()->source_var_x, &e.moving()->source_var_y})
+        for (const stored::ModuleVar* axis : {&e.moving.x_variable, &e.moving.y_variable})
             if (axis->id) variables.push_back(variable(axis->id));
     }
     out["variables"] = variables;
     json failures = json::array();
-    for (const FAILURE_RECORD& f : e.failures)
+    for (const stored::FailureRecord& f : e.failures)
         failures.push_back({{"key", f.key}, {"action", f.action == 1 ? "freeze" : f.action == 2 ? "zero" : "other"}});
     out["failures"] = failures;
     return out;
 }
 
 json mouse_facts(const MouseArea& a) {
-    const MOUSERECT& r = *a.record;
+    const stored::MouseRect& r = a.record;
     const char* cursor = r.cursor == CURSOR_UPARROW ? "up arrow" : r.cursor == CURSOR_DOWNARROW ? "down arrow" : "none";
     return {{"index", a.index}, {"kind", r.rect_type == MOUSE_RECT_PARENT ? "parent" : "child"},
             {"parent", a.parent}, {"box", {a.x, a.y, a.width, a.height}}, {"cursor", cursor},
@@ -77,7 +67,7 @@ int main(int argc, char** argv) {
         json read = json::array();
         for (uint32_t token : host->tokens_read[&g]) read.push_back(variable(token));
         gauges.push_back({{"name", g.name}, {"index", g.table_index}, {"face", {{"width", g.width}, {"height", g.height}}},
-                          {"default_size_mm", g.header->default_size_mm}, {"elements", elements},
+                          {"default_size_mm", g.header.default_size_mm}, {"elements", elements},
                           {"mouse_areas", areas}, {"variables_read", read}});
         host->kill(g);
     }

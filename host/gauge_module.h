@@ -1,42 +1,26 @@
-// A gauge module loaded through the Windows loader, with what the host needs
-// to read it safely: the extent and sections of its image, its exports and
-// its bitmap resources decoded into pictures.
+// A gauge module loaded through the Windows loader, only after its file
+// passed every check, and its records read again from the loaded library by
+// the same rules, against the pages' real protection. Exports and bitmaps
+// come from the checked file: no Windows call is ever made on module data.
 #pragma once
 
 #include <windows.h>
 
 #include <cstdint>
-#include <map>
 #include <memory>
-#include <optional>
 #include <string>
-#include <vector>
 
-#include "host/image.h"
+#include "host/gauge_model.h"
+#include "host/loaded_image.h"
+#include "host/reader/module_file.h"
 #include "host/report.h"
-#include "module/records/gauge_records.h"
+#include "host/windows_error.h"
 
 namespace panelhost {
 
-struct Section {
-    std::string name;
-    uintptr_t start = 0;
-    uintptr_t end = 0;  // one past its last byte (its virtual size, not rounded)
-    bool writable = false;
-    bool executable = false;
-};
-
-// A bitmap resource as the host draws it: pure black made see-through.
-struct Bitmap {
-    uint32_t id = 0;
-    Image picture;
-};
-
 class GaugeModule {
 public:
-    // Checks the file's layout before the loader sees it (a truncated or
-    // foreign file gets a clear error instead of a loader failure code), then
-    // loads it. Null, with errors in `report`, when it cannot be used.
+    // Null, with errors in `report`, when the module cannot be used.
     static std::unique_ptr<GaugeModule> load(const std::string& path, Report& report);
     ~GaugeModule();
     GaugeModule(const GaugeModule&) = delete;
@@ -44,42 +28,27 @@ public:
 
     const std::string& path() const { return path_; }
     HMODULE handle() const { return handle_; }
-    uintptr_t base() const { return base_; }
-    uintptr_t image_end() const { return base_ + image_size_; }
+    const LoadedImage& image() const { return *image_; }
+    const ModuleModel& records() const { return records_; }
 
-    // The section holding all `bytes` bytes from `address`, if one does.
-    const Section* section_of(uintptr_t address, size_t bytes) const;
-    bool holds(const void* address, size_t bytes) const {
-        return section_of(reinterpret_cast<uintptr_t>(address), bytes) != nullptr;
+    // A record of the loaded module, for the host to read or write in
+    // place; only addresses its checked model names.
+    template <typename Record>
+    Record* live(uint32_t address) const {
+        return reinterpret_cast<Record*>(uintptr_t(address));
     }
-    bool holds_code(const void* address) const;
-    bool holds_writable(const void* address, size_t bytes) const;
+    static uint32_t address_of(const void* pointer) { return uint32_t(uintptr_t(pointer)); }
 
-    GAUGESIMPORT* import_table() const { return import_table_; }
-    uint32_t* linkage() const { return linkage_; }
-
-    // The bitmap resource `id`, decoded once; null with `why` set when it is
-    // missing or not a picture this host reads.
-    const Bitmap* bitmap(uint32_t id, std::string& why);
-
-    // "0x6a001234 (in .data)" or "0x00000010 (outside the module image
-    // 0x6a000000..0x6a00d000)", for messages.
-    std::string describe(const void* address) const;
+    // "0x6a001234 (in .data)", for messages.
+    std::string describe(uint32_t address) const { return image_->describe(address); }
 
 private:
     GaugeModule() = default;
     std::string path_;
+    std::unique_ptr<ModuleFile> file_;  // owns the bitmaps the model points to
     HMODULE handle_ = nullptr;
-    uintptr_t base_ = 0;
-    size_t image_size_ = 0;
-    std::vector<Section> sections_;
-    GAUGESIMPORT* import_table_ = nullptr;
-    uint32_t* linkage_ = nullptr;
-    struct CachedBitmap {
-        std::optional<Bitmap> bitmap;
-        std::string why;
-    };
-    std::map<uint32_t, CachedBitmap> bitmaps_;
+    std::unique_ptr<LoadedImage> image_;
+    ModuleModel records_;
 };
 
 }  // namespace panelhost

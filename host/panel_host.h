@@ -11,8 +11,10 @@
 #include <vector>
 
 #include "host/gauge_model.h"
+#include "host/gauge_module.h"
 #include "host/module_call.h"
 #include "host/variables.h"
+#include "module/records/gauge_records.h"
 
 namespace panelhost {
 
@@ -42,9 +44,10 @@ struct MouseHit {
 
 class Host {
 public:
-    // Loads the module, reads and checks every record, writes the service
-    // table into ImportTable and calls the module-init routine. Null, with
-    // errors in `report`, when the module cannot be used.
+    // Checks the module file (as `check` does), loads it only if it passed,
+    // reads and checks every record again in the loaded library, writes the
+    // service table into ImportTable and calls the module-init routine.
+    // Null, with errors in `report`, when the module cannot be used.
     static std::unique_ptr<Host> open(const std::string& path, Report& report);
     ~Host();  // kills installed gauges, calls module-deinit, unloads
     Host(const Host&) = delete;
@@ -83,15 +86,15 @@ public:
     // That routine, called the host's way (for bench).
     double convert(const GaugeModel& gauge, size_t element);
 
-    // Called by the service table.
-    void service_install(ELEMENT_HEADER* root);
-    void service_initialize(ELEMENT_HEADER* root);
-    void service_update(ELEMENT_HEADER* root);
-    void service_plot(ELEMENT_HEADER* root);
-    void service_kill(ELEMENT_HEADER* root);
-    void service_initialize_var(MODULE_VAR* var);
-    void service_lookup_var(MODULE_VAR* var);
-    const GaugeModel* gauge_of_root(ELEMENT_HEADER* root, const char* service);
+    // Called by the service table, with the records' addresses.
+    void service_install(uint32_t root);
+    void service_initialize(uint32_t root);
+    void service_update(uint32_t root);
+    void service_plot(uint32_t root);
+    void service_kill(uint32_t root);
+    void service_initialize_var(uint32_t var);
+    void service_lookup_var(uint32_t var);
+    const GaugeModel* gauge_of_root(uint32_t root, const char* service);
 
     // Draws start from a copy of each gauge's face (and whatever else is
     // drawn before its first moving part), drawn once; false composes every
@@ -111,7 +114,7 @@ private:
     // on a clear canvas of the face's size.
     struct Background {
         Image picture;
-        std::vector<PIXPOINT> positions;  // of those elements when drawn
+        std::vector<stored::Point> positions;  // of those elements when drawn
         bool drawn = false;
     };
     struct Instance {
@@ -119,21 +122,23 @@ private:
         std::vector<ElementState> elements;
         Background background;
     };
-    void refresh(MODULE_VAR& var, bool zeroed);
-    MODULE_VAR& module_variable(MODULE_VAR* var, const char* service);
+    // Writes a variable record: the variable's value now (or 0).
+    void refresh(uint32_t var, bool zeroed);
+    double number(uint32_t var) const;  // its value, as a double
+    uint32_t module_variable(uint32_t var, const char* service);
     void update_element(const GaugeModel& gauge, size_t index, bool initial);
     void draw_element(const GaugeModel& gauge, size_t index, Image& canvas) const;
     const Image& background(const GaugeModel& gauge, Background& cached) const;
     const Coverage& coverage(const Image& picture) const;
-    void gauge_routine(const GaugeModel& gauge, const void* routine, const char* name, Service pre,
+    void gauge_routine(const GaugeModel& gauge, uint32_t routine, const char* name, Service pre,
                        const uint32_t* args = nullptr, uint32_t count = 0);
     void warn_once(const std::string& text);
 
     std::unique_ptr<GaugeModule> module_;
     std::vector<GaugeModel> gauges_;
     std::map<const GaugeModel*, Instance> instances_;
-    std::map<ELEMENT_HEADER*, const GaugeModel*> roots_;
-    std::set<MODULE_VAR*> bound_variables_;
+    std::map<uint32_t, const GaugeModel*> roots_;
+    std::set<uint32_t> bound_variables_;
     std::set<std::string> warned_;
     Image* plot_target_ = nullptr;
     bool plot_target_unset_ = false;  // nothing plotted on it yet in this draw
@@ -142,7 +147,7 @@ private:
     // The element being updated, while it is.
     const GaugeModel* updating_gauge_ = nullptr;
     const ElementModel* updating_element_ = nullptr;
-    ModuleRoutine deinit_ = nullptr;
+    uint32_t deinit_ = 0;
 };
 
 }  // namespace panelhost

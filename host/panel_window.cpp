@@ -150,7 +150,7 @@ std::set<uint32_t> PanelWindow::tokens_read() const {
 bool PanelWindow::lists_failure(uint32_t key) const {
     for (const Placed& p : gauges_)
         for (const ElementModel& e : p.gauge->elements)
-            for (const FAILURE_RECORD& r : e.failures)
+            for (const stored::FailureRecord& r : e.failures)
                 if (r.key == key) return true;
     return false;
 }

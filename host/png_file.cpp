@@ -13,6 +13,7 @@
 #include <zlib.h>
 
 #include "host/report.h"
+#include "host/windows_error.h"
 #include "stb_image_write.h"
 
 namespace panelhost {

@@ -1,8 +1,10 @@
 // Findings about a module: errors stop the host before it touches a record;
-// warnings and notes are printed and the host carries on.
+// warnings and notes are printed and the host carries on. Each finding is
+// one line; text taken from the module file goes through `escaped` first.
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace panelhost {
@@ -18,11 +20,7 @@ public:
     void warning(std::string text) { findings.push_back({Finding::Warning, std::move(text)}); }
     void note(std::string text) { findings.push_back({Finding::Note, std::move(text)}); }
 
-    bool has_errors() const {
-        for (const Finding& f : findings)
-            if (f.level == Finding::Error) return true;
-        return false;
-    }
+    bool has_errors() const { return count(Finding::Error) != 0; }
     size_t count(Finding::Level level) const {
         size_t n = 0;
         for (const Finding& f : findings) n += f.level == level;
@@ -34,10 +32,17 @@ public:
     std::vector<Finding> findings;
 };
 
-// The system's text for a Windows error code, for messages.
-std::string windows_error(unsigned long code);
-
-// printf-style formatting into a std::string.
+// printf-style formatting into a std::string, of any length. (MinGW's
+// "printf" format check is Microsoft's, which knows no %zu.)
+#ifdef __MINGW32__
 std::string format(const char* pattern, ...) __attribute__((format(gnu_printf, 1, 2)));
+#else
+std::string format(const char* pattern, ...) __attribute__((format(printf, 1, 2)));
+#endif
+
+// Bytes from the module as printable text: printable ASCII stays, a
+// backslash or double quote is escaped, anything else becomes \xNN, so a
+// name can never break a line or drive the terminal.
+std::string escaped(std::string_view bytes);
 
 }  // namespace panelhost

@@ -163,7 +163,8 @@ TEST(HostCheckDeathTest, UnprovidedServiceSlotStopsNamingTheSlot) {
             Report report;
             std::unique_ptr<Host> host = Host::open(fixture("well_formed"), report);
             if (!host) std::exit(99);
-            auto** slots = static_cast<void**>(host->module().import_table()[0].pointer);
+            auto** slots = reinterpret_cast<void**>(
+                host->module().live<panelhost::stored::ImportEntry>(host->module().records().panels_entry)->pointer);
             // 0x78 lies between plot and kill; 0x200 is far beyond the named slots.
             uint32_t args[1] = {0};
             panelhost::call_module("test call", slots[0x78 / 4], args, 1);
@@ -174,7 +175,8 @@ TEST(HostCheckDeathTest, UnprovidedServiceSlotStopsNamingTheSlot) {
             Report report;
             std::unique_ptr<Host> host = Host::open(fixture("well_formed"), report);
             if (!host) std::exit(99);
-            auto** slots = static_cast<void**>(host->module().import_table()[0].pointer);
+            auto** slots = reinterpret_cast<void**>(
+                host->module().live<panelhost::stored::ImportEntry>(host->module().records().panels_entry)->pointer);
             panelhost::call_module("test call", slots[0x200 / 4], nullptr, 0);
         },
         ::testing::ExitedWithCode(3), "panel service slot 0x200");

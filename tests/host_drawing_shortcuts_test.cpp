@@ -76,7 +76,7 @@ TEST_F(CachedDraws, MatchAFreshCompositionAsReadingsFailuresAndRecordsChange) {
     std::set<uint32_t> keys;
     for (const GaugeModel& g : host->gauges())
         for (const ElementModel& e : g.elements)
-            for (const FAILURE_RECORD& f : e.failures) keys.insert(f.key);
+            for (const stored::FailureRecord& f : e.failures) keys.insert(f.key);
     ASSERT_FALSE(keys.empty());
     host->failed_keys = keys;
     host->variables.set_previews(1);
@@ -84,9 +84,12 @@ TEST_F(CachedDraws, MatchAFreshCompositionAsReadingsFailuresAndRecordsChange) {
     host->failed_keys.clear();
     expect_every_gauge_as_composed("with the failures cleared");
     // A face whose record the module moves: the cached face must follow.
-    for (const GaugeModel& g : host->gauges()) g.elements[0].record->position.x += 5;
+    auto live_position = [&](const GaugeModel& g) -> stored::Point& {
+        return host->module().live<stored::ElementHeader>(g.elements[0].address)->position;
+    };
+    for (const GaugeModel& g : host->gauges()) live_position(g).x += 5;
     expect_every_gauge_as_composed("with every face moved 5 pixels right");
-    for (const GaugeModel& g : host->gauges()) g.elements[0].record->position.x -= 5;
+    for (const GaugeModel& g : host->gauges()) live_position(g).x -= 5;
     expect_every_gauge_as_composed("with every face back");
     // Killed and installed again.
     for (const GaugeModel& g : host->gauges()) {
@@ -137,7 +140,7 @@ TEST(PictureCoverage, RotatedNeedlesAndWindowedImagesMatchThePlainDefinitions) {
     for (const GaugeModel& g : host->gauges()) {
         const Image& face = g.elements[0].picture->picture;
         for (const ElementModel& e : g.elements) {
-            const ELEMENT_HEADER* h = e.record;
+            const stored::ElementHeader* h = &e.header;
             if (e.kind == ELEMENT_TYPE_NEEDLE) {
                 const Image& needle = e.picture->picture;
                 Coverage covered(needle);

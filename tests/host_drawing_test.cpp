@@ -120,9 +120,9 @@ TEST_F(Fixture, MouseFindsTheInnermostAreaWithNestedBoxesRelativeToTheirParent) 
     ASSERT_NE(hit.area, nullptr);
     EXPECT_EQ(hit.area->index, 3);
     EXPECT_EQ(hit.area->x, 6);  // 4 (parent) + 2
-    EXPECT_EQ(hit.area->record->event_id, 0x10070u);
+    EXPECT_EQ(hit.area->record.event_id, 0x10070u);
     ASSERT_EQ(hit.enclosing.size(), 2u);
-    EXPECT_EQ(hit.enclosing[0]->record->help_id, 0x22u);
+    EXPECT_EQ(hit.enclosing[0]->record.help_id, 0x22u);
     EXPECT_EQ(host->mouse(*gauge, 5, 5).area->index, 2);
     EXPECT_EQ(host->mouse(*gauge, 1, 1).area->index, 1);
     EXPECT_EQ(host->mouse(*gauge, 16, 1).area, nullptr);
@@ -189,9 +189,8 @@ TEST_F(BuiltModule, EveryCalibratedNeedleTipLandsOnItsValuesMark) {
         const Image& face = g.elements[0].picture->picture;
         for (const ElementModel& e : g.elements) {
             if (e.calibration.empty()) continue;
-            const ELEMENT_HEADER* h = e.record;
-            for (uint32_t p = 0; p < e.needle()->point_count; ++p) {
-                const NONLINEARITY& point = e.needle()->nonlinearity[p];
+            const stored::ElementHeader* h = &e.header;
+            for (const stored::CalibrationPoint& point : e.calibration_points) {
                 double angle = wrapped(Host::calibrated_angle(e, point.value));
                 Image canvas(g.width, g.height);
                 draw_rotated(canvas, e.picture->picture, h->offset.x, h->offset.y, h->position.x, h->position.y,
@@ -237,7 +236,7 @@ Rgba strip_at(const Image& strip, int x, double row) {
 
 // Draws the gauge and returns the window's pixels; compares them with the
 // strip's rows from `first` (a fractional row blends two).
-void expect_window_shows_rows(const Image& drawn, const ELEMENT_HEADER* at, const Image& strip, const Image& window,
+void expect_window_shows_rows(const Image& drawn, const stored::ElementHeader* at, const Image& strip, const Image& window,
                               double first, const std::string& label) {
     int mismatches = 0;
     for (int y = 0; y < window.height; ++y) {
@@ -263,7 +262,7 @@ TEST_F(BuiltModule, DrumsShowTheStripRowsTheirTravelGives) {
         host->variables.set_number(390, rpm);
         host->update(tach);
         EXPECT_NEAR(host->state(tach, drum).offset_y, rows, 1e-9) << rpm;  // 95 comes back a hair above
-        expect_window_shows_rows(host->draw(tach), e.record, e.picture->picture, e.window->picture, rows,
+        expect_window_shows_rows(host->draw(tach), &e.header, e.picture->picture, e.window->picture, rows,
                                  "tachometer at " + std::to_string(rpm));
     }
     // 100, the top of the range, is the repeated 0 (rows 270 to 296 of 150).
@@ -275,8 +274,8 @@ TEST_F(BuiltModule, DrumsShowTheStripRowsTheirTravelGives) {
     const ElementModel& o = df.elements[ones];
     EXPECT_DOUBLE_EQ(host->state(df, ones).offset_y, 270);
     Image drawn = host->draw(df);
-    expect_window_shows_rows(drawn, o.record, o.picture->picture, o.window->picture, 270, "ones drum at 100");
-    expect_window_shows_rows(drawn, o.record, o.picture->picture, o.window->picture, 0, "the repeated 0");
+    expect_window_shows_rows(drawn, &o.header, o.picture->picture, o.window->picture, 270, "ones drum at 100");
+    expect_window_shows_rows(drawn, &o.header, o.picture->picture, o.window->picture, 0, "the repeated 0");
 }
 
 TEST_F(BuiltModule, FrequencyWordSetsEachDrumToItsDigit) {
@@ -331,20 +330,20 @@ TEST_F(BuiltModule, InstallWritesEveryCalibrationPointsAngle) {
     for (const GaugeModel& g : host->gauges()) {
         for (const ElementModel& e : g.elements) {
             if (e.calibration.empty()) continue;
-            auto* table = reinterpret_cast<uint8_t*>(e.needle()->nonlinearity);
+            auto* table = host->module().live<uint8_t>(e.needle.calibration);
             for (size_t p = 0; p < e.calibration.size(); ++p) std::memset(table + 24 * p + 16, 0, 8);
         }
         host->install(g);
         for (const ElementModel& e : g.elements) {
             if (e.calibration.empty()) continue;
-            const auto* table = reinterpret_cast<const uint8_t*>(e.needle()->nonlinearity);
+            const auto* table = host->module().live<const uint8_t>(e.needle.calibration);
             for (size_t p = 0; p < e.calibration.size(); ++p) {
                 int32_t x, y;
                 double angle;
                 std::memcpy(&x, table + 24 * p, 4);
                 std::memcpy(&y, table + 24 * p + 4, 4);
                 std::memcpy(&angle, table + 24 * p + 16, 8);
-                double expected = wrapped(std::atan2(y - e.record->position.y, x - e.record->position.x) * 180 / M_PI);
+                double expected = wrapped(std::atan2(y - e.header.position.y, x - e.header.position.x) * 180 / M_PI);
                 EXPECT_NEAR(angle, expected, 1e-9) << g.name << " " << e.name << " point " << p;
                 ++written;
             }
@@ -380,9 +379,9 @@ TEST_F(BuiltModule, DirectionFinderTuningAreaAnswersTheMouse) {
         MouseHit hit = host->mouse(df, c.x, c.y);
         ASSERT_NE(hit.area, nullptr) << c.x << ", " << c.y;
         EXPECT_EQ(hit.area->index, c.area) << c.x << ", " << c.y;
-        EXPECT_EQ(hit.area->record->help_id, c.help) << c.x << ", " << c.y;
-        EXPECT_EQ(hit.area->record->event_id, c.event) << c.x << ", " << c.y;
-        EXPECT_EQ(int32_t(hit.area->record->cursor), c.cursor) << c.x << ", " << c.y;
+        EXPECT_EQ(hit.area->record.help_id, c.help) << c.x << ", " << c.y;
+        EXPECT_EQ(hit.area->record.event_id, c.event) << c.x << ", " << c.y;
+        EXPECT_EQ(int32_t(hit.area->record.cursor), c.cursor) << c.x << ", " << c.y;
     }
 }
 

@@ -49,7 +49,7 @@ ExitStatus bench(const Arguments& a) {
             const ElementModel& e = g.elements[i];
             const void* routine_address = Host::conversion_routine(e);
             if (!routine_address) continue;
-            auto* record = e.record;
+            void* record = reinterpret_cast<void*>(uintptr_t(e.address));
             auto routine = (double(__stdcall*)(void*))routine_address;
             // Best of five runs: other work on the machine only ever adds time.
             double direct = 1e30, guarded = 1e30;

@@ -2,6 +2,7 @@
 #include <cstdio>
 
 #include "host/commands/command_support.h"
+#include "host/reader/check_module.h"
 
 namespace panelhost {
 
@@ -36,7 +37,7 @@ GaugeSummary summarise(const GaugeModel& g) {
         s.moving += e.kind == ELEMENT_TYPE_MOVING_IMAGE;
         s.icons += e.kind == ELEMENT_TYPE_ICON;
     }
-    for (const MouseArea& a : g.mouse_areas) s.clickable += a.record->event_id != 0;
+    for (const MouseArea& a : g.mouse_areas) s.clickable += a.record.event_id != 0;
     return s;
 }
 
@@ -66,14 +67,15 @@ ExitStatus check(const Arguments& a) {
     const std::string& path = a.operands[0];
     if (!readable_file(path, "module")) return ExitStatus::bad_input;
     Report report;
-    std::unique_ptr<Host> host = Host::open(path, report);
+    // The file alone: none of the module's code runs.
+    CheckedModule checked = check_module_file(path, report);
     std::vector<GaugeSummary> gauges;
-    if (host)
-        for (const GaugeModel& g : host->gauges()) gauges.push_back(summarise(g));
+    if (checked.passed)
+        for (const GaugeModel& g : checked.records.gauges) gauges.push_back(summarise(g));
     const size_t errors = report.count(Finding::Error), warnings = report.count(Finding::Warning);
     size_t elements = 0;
     for (const GaugeSummary& s : gauges) elements += s.gauge->elements.size();
-    const bool passed = host != nullptr;
+    const bool passed = checked.passed;
 
     switch (a.format) {
         case Format::text:
@@ -119,10 +121,11 @@ extern const Command check_command = {
     .operands = {"MODULE"},
     .summary = "check every record; list what is there",
     .description =
-        "Loads MODULE and checks every record before reading it: pointers inside the module image, lists ended "
-        "within bounds, no child cycles, sane counts, every bitmap present and readable (a moving image's mask at "
-        "bitmap + 1 too), needle pivots inside their bitmaps, calibration tables in one clockwise turn. Lists the "
-        "gauges found; exit status 2 if anything is wrong.",
+        "Reads MODULE's file without loading it (none of its code runs) and checks its headers, sections and "
+        "directories, then every record before reading it: pointers inside a section that allows their use, lists "
+        "ended within bounds, no child cycles, sane counts, every bitmap present and readable (a moving image's "
+        "mask at bitmap + 1 too), needle pivots inside their bitmaps, calibration tables in one clockwise turn. "
+        "Lists the gauges found; exit status 2 if anything is wrong.",
     .formats = {Format::text, Format::json, Format::junit},
     .run = check,
 };

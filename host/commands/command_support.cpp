@@ -157,7 +157,7 @@ void warn_unused(Output& out, Host& host, const GaugeModel& gauge, const std::se
     for (const FailureAt& f : failures) {
         bool listed = false;
         for (const ElementModel& e : gauge.elements)
-            for (const FAILURE_RECORD& r : e.failures) listed |= r.key == f.key;
+            for (const stored::FailureRecord& r : e.failures) listed |= r.key == f.key;
         if (!listed && warned.insert(f.key).second)
             out.warning(format("--fail %u: no element of \"%s\" lists that failure key", unsigned(f.key),
                                gauge.name.c_str()));

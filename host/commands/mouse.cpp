@@ -19,7 +19,7 @@ const char* cursor_name(int32_t cursor) {
 }
 
 const char* area_kind(const MouseArea& area) {
-    return area.record->rect_type == MOUSE_RECT_PARENT ? "parent" : "child";
+    return area.record.rect_type == MOUSE_RECT_PARENT ? "parent" : "child";
 }
 
 Json box_json(const MouseArea& area) {
@@ -28,7 +28,7 @@ Json box_json(const MouseArea& area) {
 
 // An area as JSON: its place in the list, its box on the face, what it does.
 Json area_json(const MouseArea& area) {
-    const MOUSERECT& r = *area.record;
+    const stored::MouseRect& r = area.record;
     return {{"index", area.index},
             {"kind", area_kind(area)},
             {"box", box_json(area)},
@@ -70,7 +70,7 @@ ExitStatus mouse(const Arguments& a) {
         std::printf("\"%s\" at %ld, %ld: no mouse area\n", gauge->name.c_str(), x, y);
         return ExitStatus::ok;
     }
-    const MOUSERECT& r = *hit.area->record;
+    const stored::MouseRect& r = hit.area->record;
     std::printf("\"%s\" at %ld, %ld: mouse area %d (%s), box %d, %d, %d x %d on the face\n", gauge->name.c_str(), x,
                 y, hit.area->index, area_kind(*hit.area), hit.area->x, hit.area->y, hit.area->width,
                 hit.area->height);
@@ -80,7 +80,7 @@ ExitStatus mouse(const Arguments& a) {
     std::printf("  key event:       0x%05X%s\n", unsigned(r.event_id), r.event_id ? "" : " (none)");
     for (const MouseArea* p : hit.enclosing)
         std::printf("  inside area %d (parent, box %d, %d, %d x %d, help identifier 0x%04X)\n", p->index, p->x,
-                    p->y, p->width, p->height, unsigned(p->record->help_id));
+                    p->y, p->width, p->height, unsigned(p->record.help_id));
     return ExitStatus::ok;
 }
 
