@@ -97,10 +97,12 @@ DWORD WINAPI watchdog(void*) {
                           (unsigned long)crash_address.load(), current_call.load());
             stop(ExitStatus::module_crashed, text);
         }
-        DWORD started = call_started.load();
-        if (started && GetTickCount() - started > call_timeout_ms.load()) {
-            std::snprintf(text, sizeof text, "the module's %s has not returned after %.1f s", current_call.load(),
-                          call_timeout_ms.load() / 1000.0);
+        DWORD started = call_started.load(), timeout = call_timeout_ms.load();
+        if (started && GetTickCount() - started > timeout) {
+            // Whole numbers only: formatting a double may need the loader
+            // lock, which a hanging entry routine holds.
+            std::snprintf(text, sizeof text, "the module's %s has not returned after %lu.%lu s", current_call.load(),
+                          (unsigned long)timeout / 1000, (unsigned long)timeout % 1000 / 100);
             stop(ExitStatus::module_hung, text);
         }
     }

@@ -1,13 +1,18 @@
 // panelhost's checks: a malformed module is refused with an error naming the
 // gauge, the element and the field, before the host reads the bad record;
-// the service table stops a module that calls a slot the host does not
-// provide; a routine in the wrong calling convention is caught.
+// check runs none of the module's code; the loaded records are checked
+// again against the pages' real protection; the service table stops a module
+// that calls a slot the host does not provide; a routine in the wrong
+// calling convention, a crash, a hang, and a fault of panelhost's own each
+// end the process with one line.
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
+#include <windows.h>
+
+#include <algorithm>
 
 #include "host/panel_host.h"
+#include "host/reader/check_module.h"
 #include "tests/support/loaded_module.h"
 
 namespace {
@@ -31,6 +36,34 @@ std::string refusal(const std::string& path) {
     return report.text();
 }
 
+// Runs panelhost.exe, beside the tests, with `arguments`: its exit status,
+// and what it printed in `output`.
+int run_panelhost(const std::string& arguments, std::string& output) {
+    SECURITY_ATTRIBUTES inherited{sizeof inherited, nullptr, TRUE};
+    HANDLE from_child, to_parent;
+    if (!CreatePipe(&from_child, &to_parent, &inherited, 0)) return -1;
+    SetHandleInformation(from_child, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = startup.hStdError = to_parent;
+    PROCESS_INFORMATION process{};
+    std::string command = panelhost::format("\"%s\" %s", beside_tests("panelhost.exe").c_str(), arguments.c_str());
+    bool started = CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process);
+    CloseHandle(to_parent);
+    char buffer[4096];
+    DWORD got;
+    while (started && ReadFile(from_child, buffer, sizeof buffer, &got, nullptr) && got) output.append(buffer, got);
+    CloseHandle(from_child);
+    if (!started) return -1;
+    DWORD status = DWORD(-1);
+    WaitForSingleObject(process.hProcess, 60000);
+    GetExitCodeProcess(process.hProcess, &status);
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+    return int(status);
+}
+
 TEST(HostChecks, WellFormedFixtureAndBuiltModulePass) {
     for (std::string path : {fixture("well_formed"), module_path()}) {
         Report report;
@@ -42,72 +75,88 @@ TEST(HostChecks, WellFormedFixtureAndBuiltModulePass) {
 }
 
 TEST(HostChecks, EachMalformedModuleGetsItsOwnClearError) {
+    const std::string needle = "gauge \"Fixture\": element 2 (needle, bitmap ";
     struct Case {
         const char* fault;
-        std::vector<std::string> mentions;
+        std::string says;
     } cases[] = {
         {"pointer_outside_image",
-         {"gauge \"Fixture\"", "element 2 (needle, bitmap 102", "calibration table pointer 0x00000010",
-          "outside the module image"}},
+         needle + "102, child 1 of element 1): calibration table (2 points) 0x00000010 lies outside the module image"},
         {"unterminated_list",
-         {"gauge \"Fixture\"", "element 2 (needle", "failure list runs off the end of its section",
-          "without an end record"}},
+         needle + "102, child 1 of element 1): failure list at 0x"},  // ... runs off the end of section .tail
         {"child_cycle",
-         {"gauge \"Fixture\"", "child list of element 2, entry 1", "child cycle",
-          "element 1 (static image, bitmap 100, root)"}},
-        {"missing_bitmap", {"gauge \"Fixture\"", "element 2 (needle, bitmap 103", "no bitmap resource 103"}},
+         "gauge \"Fixture\": child list of element 2, entry 1: child cycle: it lists element 1 (static image, bitmap "
+         "100, root), its own ancestor"},
+        {"missing_bitmap", needle + "103, child 1 of element 1): bitmap resource 103 is missing"},
         {"missing_mask",
-         {"gauge \"Fixture\"", "element 3 (moving image, bitmap 100", "window mask (bitmap + 1) 101",
-          "no bitmap resource 101"}},
-        {"empty_calibration", {"element 2 (needle", "calibration point count 0; a table needs 2 to 64 points"}},
-        {"huge_calibration", {"element 2 (needle", "calibration point count 1073741824"}},
+         "gauge \"Fixture\": element 3 (moving image, bitmap 100, child 2 of element 1): window mask (bitmap + 1): "
+         "bitmap resource 101 is missing"},
+        {"empty_calibration", needle + "102, child 1 of element 1): calibration point count 0; a table needs 2 to 64"},
+        {"huge_calibration", needle + "102, child 1 of element 1): calibration point count 1073741824"},
         {"unended_mouse_areas",
-         {"gauge \"Fixture\"", "mouse area 2", "runs off the end of its section without an end-of-list record"}},
+         "gauge \"Fixture\": mouse area 2: the mouse-area list at 0x"},  // ... runs off the end of its section
         {"mask_larger_than_image",
-         {"element 3 (moving image, bitmap 106", "window mask 107 (16 x 16) is larger than its image (4 x 2)"}},
-        {"pivot_outside_bitmap", {"element 2 (needle", "pivot 9, 1 lies outside its 8 x 3 bitmap"}},
-        {"truncated_bitmap", {"element 2 (needle, bitmap 110", "56 bytes, but a 8 x 3 bitmap", "needs 72"}},
-        {"sixteen_bit_bitmap", {"element 2 (needle, bitmap 111", "16 bits per pixel"}},
-        {"unknown_kind", {"element 4 (unknown kind, bitmap 107", "kind 2 is not one this host draws"}},
-        {"far_mouse_box", {"mouse area 3", "box 2147483636, 6, 3 x 3 on the face lies far outside the 16 x 16 face"}},
+         "element 3 (moving image, bitmap 106, child 2 of element 1): window mask 107 (16 x 16) is larger than its "
+         "image (4 x 2)"},
+        {"pivot_outside_bitmap", needle + "102, child 1 of element 1): pivot 9, 1 lies outside its 8 x 3 bitmap"},
+        {"truncated_bitmap", needle + "110, child 1 of element 1): bitmap resource 110: 56 bytes, but a 8 x 3 bitmap"},
+        {"sixteen_bit_bitmap", needle + "111, child 1 of element 1): bitmap resource 111: 16 bits per pixel"},
+        {"unknown_kind", "gauge \"Fixture\": child list of element 3, entry 1: element 0x"},  // ... has kind 2
+        {"far_mouse_box",
+         "gauge \"Fixture\": mouse area 3: box 2147483636, 6, 3 x 3 on the face lies far outside the 16 x 16 face"},
     };
     for (const Case& c : cases) {
         std::string text = refusal(fixture(c.fault));
-        for (const std::string& m : c.mentions) EXPECT_NE(text.find(m), std::string::npos) << c.fault << ":\n" << text;
+        EXPECT_NE(text.find(c.says), std::string::npos) << c.fault << ":\n" << text;
         // One fault, one error: nothing else in the fixture is reported.
         EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1) << c.fault << ":\n" << text;
     }
 }
 
-TEST(HostChecks, TruncatedFileIsRefusedBeforeTheLoaderSeesIt) {
-    std::ifstream in(fixture("well_formed"), std::ios::binary);
-    std::string whole((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    ASSERT_GT(whole.size(), 4096u);
-    // Where the last section's stored bytes end: what follows (symbols) the
-    // loader never reads, so cutting there loses nothing the host needs.
-    auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(whole.data());
-    auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(whole.data() + dos->e_lfanew);
-    const IMAGE_SECTION_HEADER* section = IMAGE_FIRST_SECTION(nt);
-    size_t sections_end = 0;
-    for (unsigned i = 0; i < nt->FileHeader.NumberOfSections; ++i)
-        sections_end = std::max<size_t>(sections_end, section[i].PointerToRawData + section[i].SizeOfRawData);
-    std::string copy = beside_tests("truncated_fixture.gau");
-    struct Cut {
-        size_t length;
-        const char* says;
-    } cuts[] = {
-        {0, "not a Windows library"},
-        {40, "not a Windows library"},
-        {200, "truncated: the file ends"},
-        {whole.size() / 2, "truncated: section"},
-        {sections_end - 1, "truncated: section"},
-    };
-    for (const Cut& cut : cuts) {
-        std::ofstream(copy, std::ios::binary | std::ios::trunc).write(whole.data(), std::streamsize(cut.length));
-        std::string text = refusal(copy);
-        EXPECT_NE(text.find(cut.says), std::string::npos) << cut.length << " bytes:\n" << text;
+// Linting a module must not run it: neither the loader (its entry routine)
+// nor its init routine. The fixture's code leaves files when it runs; check
+// leaves none and still finds the fixture's fault, and loading it does.
+TEST(HostChecks, CheckRunsNoneOfTheModulesCode) {
+    std::string entry_ran = beside_tests("entry_ran.txt"), init_ran = beside_tests("init_ran.txt");
+    DeleteFileA(entry_ran.c_str());
+    DeleteFileA(init_ran.c_str());
+    std::string output;
+    EXPECT_EQ(run_panelhost("check \"" + fixture("code_writes_files") + "\"", output), 2) << output;
+    EXPECT_NE(output.find("bitmap resource 103 is missing"), std::string::npos) << output;
+    EXPECT_EQ(GetFileAttributesA(entry_ran.c_str()), INVALID_FILE_ATTRIBUTES) << "check ran the entry routine";
+    EXPECT_EQ(GetFileAttributesA(init_ran.c_str()), INVALID_FILE_ATTRIBUTES) << "check ran the init routine";
+    // Nor does a command that runs gauges load a module that failed.
+    output.clear();
+    EXPECT_EQ(run_panelhost("render \"" + fixture("code_writes_files") + "\" Fixture -o x.png", output), 2) << output;
+    EXPECT_EQ(GetFileAttributesA(entry_ran.c_str()), INVALID_FILE_ATTRIBUTES) << "render loaded a failed module";
+    // The fixture does leave its file when loaded.
+    HMODULE loaded = LoadLibraryA(fixture("code_writes_files").c_str());
+    ASSERT_NE(loaded, nullptr);
+    FreeLibrary(loaded);
+    EXPECT_NE(GetFileAttributesA(entry_ran.c_str()), INVALID_FILE_ATTRIBUTES);
+    DeleteFileA(entry_ran.c_str());
+}
+
+// Once loaded, records are read again against the pages as they are: an
+// entry routine that makes them read-only is caught before the host writes.
+TEST(HostChecks, LoadedRecordsAreCheckedAgainstTheirPagesRealProtection) {
+    Report file_report;
+    EXPECT_TRUE(panelhost::check_module_file(fixture("entry_protects_records"), file_report).passed) << file_report.text();
+    std::string text = refusal(fixture("entry_protects_records"));
+    EXPECT_NE(text.find("after loading: "), std::string::npos) << text;
+    EXPECT_NE(text.find("PAGE_READONLY), which is read-only"), std::string::npos) << text;
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1) << text;
+
+    Report report;
+    std::unique_ptr<Host> host = Host::open(module_path(), report);
+    ASSERT_NE(host, nullptr) << report.text();
+    for (const panelhost::Section& s : host->module().image().sections()) {
+        bool right = s.name == ".text"    ? s.code && !s.writable
+                     : s.name == ".data"  ? s.readable && s.writable && !s.code
+                     : s.name == ".rdata" ? s.readable && !s.writable
+                                          : true;
+        EXPECT_TRUE(right) << s.name << ": " << s.access_source;
     }
-    std::remove(copy.c_str());
 }
 
 // Routines that hand the host another gauge's tree (every gauge driving
@@ -128,18 +177,6 @@ TEST(HostChecks, GaugeWhoseRoutinesWorkOnAnotherGaugesTreeIsReported) {
               std::string::npos) << all;
     EXPECT_NE(all.find("the install routine of \"Second\" did not install its element tree"), std::string::npos)
         << all;
-}
-
-// A true-colour bitmap's rows follow its colour table, if it has one.
-TEST(HostChecks, TrueColourBitmapIsReadPastItsColourTable) {
-    Report report;
-    std::unique_ptr<Host> host = Host::open(fixture("true_colour_needle"), report);
-    ASSERT_NE(host, nullptr) << report.text();
-    const panelhost::Image& needle = host->gauge("Fixture")->elements[1].picture->picture;
-    for (int x = 0; x < 8; ++x) {
-        EXPECT_EQ(needle.at(x, 1), panelhost::opaque(240, 240, 240)) << x;
-        EXPECT_EQ(needle.at(x, 0), panelhost::Rgba{}) << x;
-    }
 }
 
 TEST(HostChecks, SecondGaugeOfTheSameNameIsReportedAsUnreachable) {
@@ -253,6 +290,24 @@ TEST(HostCheckDeathTest, CrashingOrHangingEntryRoutineIsReported) {
             Host::open(fixture("hanging_entry"), report);
         },
         ::testing::ExitedWithCode(5), "entry routine \\(run by the loader\\) has not returned after 0.5 s");
+}
+
+DWORD WINAPI faults(void*) {
+    *static_cast<volatile int*>(nullptr) = 1;
+    return 0;
+}
+
+// A fault outside any module call is panelhost's own: one line and its own
+// status, never the debugger. (On a thread of its own, where the test
+// framework catches nothing.)
+TEST(HostCheckDeathTest, FaultOfPanelhostsOwnEndsWithOneLine) {
+    EXPECT_EXIT(
+        {
+            CloseHandle(CreateThread(nullptr, 0, faults, nullptr, 0, nullptr));
+            Sleep(INFINITE);
+        },
+        ::testing::ExitedWithCode(panelhost::code(panelhost::ExitStatus::host_fault)),
+        "panelhost: internal fault: panelhost itself stopped with an access violation");
 }
 
 // A routine that updates its own tree would recurse until the stack ran out

@@ -19,12 +19,15 @@ Placement AddressSpace::place(uint32_t address, uint64_t size, Access access) co
     }
     if (address < base_ || address >= end_) return {Placement::outside_image};
     if (address < headers_end_) return {Placement::in_headers};
-    return {Placement::between_sections};
+    int before = -1;
+    for (size_t i = 0; i < sections_.size(); ++i)
+        if (sections_[i].end <= address && (before < 0 || sections_[i].end > sections_[size_t(before)].end)) before = int(i);
+    return {Placement::between_sections, before};
 }
 
 std::string AddressSpace::describe(uint32_t address) const {
-    Placement p = place(address, 1, Access::read);
-    if (p.section >= 0) return format("0x%08x (in %s)", unsigned(address), sections_[size_t(p.section)].name.c_str());
+    Placement p = place(address, 1, Access::none);
+    if (p) return format("0x%08x (in %s)", unsigned(address), sections_[size_t(p.section)].name.c_str());
     return format("0x%08x", unsigned(address));
 }
 
@@ -40,6 +43,9 @@ std::string AddressSpace::explain(uint32_t address, uint64_t size, const Placeme
             return format("0x%08x lies in the module's file headers (0x%08x..0x%08llx), not in a section",
                           unsigned(address), unsigned(base_), (unsigned long long)headers_end_);
         case Placement::between_sections:
+            if (s)
+                return format("0x%08x lies between the module's sections (past the end of %s at 0x%08llx), where "
+                              "nothing is stored", unsigned(address), s->name.c_str(), (unsigned long long)s->end);
             return format("0x%08x lies between the module's sections, where nothing is stored", unsigned(address));
         case Placement::past_section_end:
             return format("0x%08x (%llu bytes) runs past the end of section %s at 0x%08llx", unsigned(address),
@@ -57,12 +63,13 @@ std::string AddressSpace::explain(uint32_t address, uint64_t size, const Placeme
     return "";
 }
 
-std::string AddressSpace::rva_fault(uint32_t rva, uint64_t size, Access access) const {
+std::string AddressSpace::rva_fault(uint32_t rva, uint64_t size, Access access, Placement* placement) const {
     uint64_t address = uint64_t(base_) + rva;
+    Placement p = address > UINT32_MAX ? Placement{Placement::outside_image} : place(uint32_t(address), size, access);
+    if (placement) *placement = p;
     if (address > UINT32_MAX)
         return format("RVA 0x%x lies outside the module image (0x%llx bytes)", unsigned(rva),
                       (unsigned long long)(end_ - base_));
-    Placement p = place(uint32_t(address), size, access);
     return p ? "" : format("RVA 0x%x: %s", unsigned(rva), explain(uint32_t(address), size, p).c_str());
 }
 

@@ -7,7 +7,9 @@
 
 #include <cstdint>
 #include <cstring>
+#include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace panelhost {
@@ -31,11 +33,15 @@ struct Placement {
     enum Fault { fine, null, outside_image, in_headers, between_sections, past_section_end, not_readable,
                  not_writable, not_code };
     Fault fault = fine;
-    int section = -1;  // index of the section the first address lies in, if any
+    // The section the first address lies in; for an address between
+    // sections, the one before it.
+    int section = -1;
     explicit operator bool() const { return fault == fine; }
-    // A section that lacks the access asked for: one fault for every
-    // record in it, which callers report once.
-    bool section_lacks_access() const { return fault >= not_readable; }
+    // A section that lacks the access asked for, or ends too soon: one
+    // fault for every record placed there, which callers report once.
+    bool section_wide() const {
+        return fault == between_sections || fault == past_section_end || fault >= not_readable;
+    }
 };
 
 class AddressSpace {
@@ -56,7 +62,14 @@ public:
 
     // The same for a range given relative to the base (an RVA), as the
     // file's own directories give them: empty when it is fine.
-    std::string rva_fault(uint32_t rva, uint64_t size, Access access) const;
+    std::string rva_fault(uint32_t rva, uint64_t size, Access access, Placement* placement = nullptr) const;
+
+    // A fault that holds for a whole section (a missing access, or a
+    // section that ends too soon) is one fault however many records it
+    // hits: true only the first time it is asked about.
+    bool first_telling(const Placement& p) const {
+        return !p.section_wide() || told_.insert({p.section, p.fault >= Placement::not_readable ? int(p.fault) : -1}).second;
+    }
 
     // Copies a record after placing it; false (and nothing copied) when
     // the placement has a fault.
@@ -90,6 +103,9 @@ protected:
     uint64_t end_ = 0;
     uint64_t headers_end_ = 0;
     std::vector<Section> sections_;
+
+private:
+    mutable std::set<std::pair<int, int>> told_;
 };
 
 // Walks a list of `Entry` records laid end to end from `address` until one

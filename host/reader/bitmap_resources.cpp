@@ -115,6 +115,7 @@ BitmapResources::Lookup BitmapResources::find(uint32_t id) {
             d.fault = format("bitmap %u is not a resource identifier (1 to 65535)", unsigned(id));
         } else if (stored == stored_.end()) {
             d.fault = format("bitmap resource %u is missing", unsigned(id));
+            d.missing = true;
         } else {
             // The directory's reader placed the data inside a readable section.
             std::vector<uint8_t> bytes(stored->second.size);
@@ -129,6 +130,7 @@ BitmapResources::Lookup BitmapResources::find(uint32_t id) {
     }
     lookup.bitmap = d.bitmap ? &*d.bitmap : nullptr;
     lookup.fault = d.fault;
+    lookup.missing = d.missing;
     lookup.told_before = !first;
     return lookup;
 }
@@ -226,8 +228,12 @@ bool ResourceTreeReader::read_data(uint32_t offset, uint32_t type, uint32_t id, 
     if (!at(offset, data))
         return fail(format("%s at offset 0x%x lies past the directory's end (0x%x bytes)", what.c_str(),
                            unsigned(offset), unsigned(size_)));
-    std::string wrong = image_.rva_fault(data.rva, data.size, Access::read);
-    if (!wrong.empty()) return fail(format("%s: its %u bytes at %s", what.c_str(), unsigned(data.size), wrong.c_str()));
+    Placement p;
+    std::string wrong = image_.rva_fault(data.rva, data.size, Access::read, &p);
+    if (!wrong.empty()) {
+        if (!image_.first_telling(p)) return false;  // told already; `fault` stays empty
+        return fail(format("%s: its %u bytes at %s", what.c_str(), unsigned(data.size), wrong.c_str()));
+    }
     uint32_t start = image_.base() + data.rva;
     if (type == pe::resource_type_bitmap && id && first_language) bitmaps_.add(id, {start, data.size});
     return true;
@@ -239,7 +245,7 @@ bool read_resource_directory(const AddressSpace& image, uint32_t address, uint32
                              std::string& fault) {
     Placement p = image.place(address, size, Access::read);
     if (!p) {
-        fault = "resource directory: " + image.explain(address, size, p);
+        if (image.first_telling(p)) fault = "resource directory: " + image.explain(address, size, p);
         return false;
     }
     return ResourceTreeReader(image, address, size, bitmaps, fault).read();

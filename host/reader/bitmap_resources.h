@@ -45,6 +45,7 @@ public:
         const Bitmap* bitmap = nullptr;
         std::string fault;        // why there is none: "bitmap resource 103 is missing", "bitmap resource 111: ..."
         bool told_before = false; // the same fault was given for an earlier lookup
+        bool missing = false;     // the directory has no such bitmap
     };
     // Bitmap `id`, decoded once; a fault is told only to its first asker.
     Lookup find(uint32_t id);
@@ -53,6 +54,7 @@ private:
     struct Decoded {
         std::optional<Bitmap> bitmap;
         std::string fault;
+        bool missing = false;
     };
     const AddressSpace& image_;
     std::map<uint32_t, Stored> stored_;
@@ -64,7 +66,8 @@ private:
 // bitmap (type 2, integer identifier, its first language) into `bitmaps`.
 // Every table, entry, name and data entry is checked to lie inside the
 // directory (data inside a readable section); false with `fault` set at
-// the first that does not.
+// the first that does not (left empty when the fault holds for a whole
+// section and was told already).
 bool read_resource_directory(const AddressSpace& image, uint32_t address, uint32_t size, BitmapResources& bitmaps,
                              std::string& fault);
 

@@ -44,6 +44,12 @@ private:
         report_.error(std::move(text));
         return false;
     }
+    // A fault at a range of the image; one that holds for a whole section
+    // was perhaps told already.
+    bool fail_at(const Placement& p, std::string text) {
+        if (file_.first_telling(p)) report_.error(std::move(text));
+        return false;
+    }
     template <typename Record>
     bool at(uint64_t offset, Record& out) const {
         if (offset > file_.bytes_.size() || file_.bytes_.size() - offset < sizeof(Record)) return false;
@@ -54,9 +60,21 @@ private:
         return index < directory_count_ ? directories_[index] : pe::DataDirectory{0, 0};
     }
     uint32_t address(uint32_t rva) const { return file_.base_ + rva; }  // after rva_fault found none
+    // Why a directory the module needs is missing; empty when that was told
+    // already (a short count of data directories misses them all).
+    std::string missing(uint32_t index, const char* directory, const char* so) {
+        if (index >= directory_count_)
+            return told_count_++ ? "" : format("%s: the optional header lists only %u data directories, so the module has none (entry %u): "
+                          "%s", directory, unsigned(directory_count_), unsigned(index), so);
+        return format("%s: the module has none (data directory %u of the optional header is empty): %s", directory,
+                      unsigned(index), so);
+    }
     bool sections();
-    // A name at `rva`: false with `why` set when it cannot be read.
+    // A name at `rva`. False when it cannot be read, with `why` set, or
+    // empty when the fault holds for a whole section and was told already.
     bool name_at(uint32_t rva, std::string& name, std::string& why) const;
+    // Reports `text` unless `why` is empty (told already); false.
+    bool fail_unless_told(const std::string& why, std::string text) { return why.empty() ? false : fail(std::move(text)); }
 
     ModuleFile& file_;
     Report& report_;
@@ -66,6 +84,7 @@ private:
     pe::OptionalHeader optional_{};
     pe::DataDirectory directories_[pe::directory_slots]{};
     uint32_t directory_count_ = 0;
+    int told_count_ = 0;
 };
 
 bool ModuleFile::Parser::headers() {
@@ -141,8 +160,9 @@ bool ModuleFile::Parser::headers() {
         return fail(format("section table: the file ends at byte %zu, inside the section table (0x%x..0x%llx)", size_,
                            unsigned(table_offset_), (unsigned long long)table_end));
     if (o.headers_size < table_end)
-        return fail(format("optional header: headers size 0x%x ends before the section table does (0x%llx)",
-                           unsigned(o.headers_size), (unsigned long long)table_end));
+        return fail(format("optional header: headers size 0x%x ends before the section table does (at 0x%llx, "
+                           "after the %u-byte optional header the PE header announces)", unsigned(o.headers_size),
+                           (unsigned long long)table_end, unsigned(header.optional_header_size)));
     if (o.headers_size > size_)
         return fail(format("optional header: headers size 0x%x passes the end of the %zu-byte file",
                            unsigned(o.headers_size), size_));
@@ -184,6 +204,9 @@ bool ModuleFile::Parser::sections() {
             return fail(format("section table: %s at RVA 0x%llx..0x%llx reaches past the end of the image (the "
                                "optional header's image size is 0x%x)", label.c_str(), (unsigned long long)start,
                                (unsigned long long)end, unsigned(o.image_size)));
+        if (h.raw_size && h.raw_offset % o.file_alignment)
+            return fail(format("section table: %s: file offset 0x%x is not a multiple of the file alignment 0x%x",
+                               label.c_str(), unsigned(h.raw_offset), unsigned(o.file_alignment)));
         uint64_t stored_end = uint64_t(h.raw_offset) + h.raw_size;
         if (h.raw_size && stored_end > size_)
             return fail(format("section table: %s is stored at file bytes 0x%x..0x%llx, but the file ends at byte "
@@ -206,24 +229,34 @@ bool ModuleFile::Parser::sections() {
 }
 
 bool ModuleFile::Parser::name_at(uint32_t rva, std::string& name, std::string& why) const {
-    why = file_.rva_fault(rva, 1, Access::read);
-    if (!why.empty()) return false;
+    Placement p;
+    why = file_.rva_fault(rva, 1, Access::read, &p);
+    if (!why.empty()) {
+        if (!file_.first_telling(p)) why.clear();
+        return false;
+    }
     AddressSpace::Text text = file_.read_text(address(rva), max_name);
-    if (text.unended)
-        why = format("RVA 0x%x runs off the end of its section without a terminating zero", unsigned(rva));
-    else if (text.too_long)
-        why = format("RVA 0x%x is longer than %u bytes", unsigned(rva), unsigned(max_name));
     name = std::move(text.bytes);
-    return why.empty();
+    if (text.unended) {
+        if (file_.first_telling({Placement::past_section_end, text.placement.section}))
+            why = format("RVA 0x%x runs off the end of its section without a terminating zero", unsigned(rva));
+        return false;
+    }
+    if (text.too_long) {
+        why = format("RVA 0x%x is longer than %u bytes", unsigned(rva), unsigned(max_name));
+        return false;
+    }
+    return true;
 }
 
 bool ModuleFile::Parser::exports() {
     pe::DataDirectory d = directory(pe::export_directory);
-    if (!d.rva) return fail("export directory: the module has none, so it exports neither ImportTable nor Linkage");
-    std::string wrong = file_.rva_fault(d.rva, std::max<uint64_t>(d.size, sizeof(pe::ExportDirectory)), Access::read);
+    if (!d.rva) return fail(missing(pe::export_directory, "export directory", "it exports neither ImportTable nor Linkage"));
+    Placement p;
+    std::string wrong = file_.rva_fault(d.rva, std::max<uint64_t>(d.size, sizeof(pe::ExportDirectory)), Access::read, &p);
     if (!wrong.empty())
-        return fail(format("export directory (data directory 0 of the optional header): its %u bytes at %s",
-                           unsigned(d.size), wrong.c_str()));
+        return fail_at(p, format("export directory (data directory 0 of the optional header): its %u bytes at %s",
+                                 unsigned(d.size), wrong.c_str()));
     if (d.size < sizeof(pe::ExportDirectory))
         return fail(format("export directory: size %u (data directory 0 of the optional header) is less than the "
                            "directory's 40 bytes", unsigned(d.size)));
@@ -247,17 +280,18 @@ bool ModuleFile::Parser::exports() {
                   {"ordinal table", e.ordinals, ordinals.data(), ordinals.size() * 2ull}};
     for (const Table& t : tables) {
         if (!t.bytes) continue;
-        wrong = file_.rva_fault(t.rva, t.bytes, Access::read);
+        wrong = file_.rva_fault(t.rva, t.bytes, Access::read, &p);
         if (!wrong.empty())
-            return fail(format("export directory: %s (%llu bytes) at %s", t.name, (unsigned long long)t.bytes,
-                               wrong.c_str()));
+            return fail_at(p, format("export directory: %s (%llu bytes) at %s", t.name, (unsigned long long)t.bytes,
+                                     wrong.c_str()));
         file_.read_bytes(address(t.rva), t.into, t.bytes);
     }
     std::vector<std::string> exported_as(functions.size());
     int64_t import_table = -1, linkage = -1;
     for (uint32_t i = 0; i < e.name_count; ++i) {
         std::string name;
-        if (!name_at(names[i], name, wrong)) return fail(format("export directory: name %u at %s", unsigned(i + 1), wrong.c_str()));
+        if (!name_at(names[i], name, wrong))
+            return fail_unless_told(wrong, format("export directory: name %u at %s", unsigned(i + 1), wrong.c_str()));
         if (ordinals[i] >= e.function_count)
             return fail(format("export directory: name %u (\"%s\") has ordinal index %u, but there are only %u "
                                "functions", unsigned(i + 1), escaped(name).c_str(), unsigned(ordinals[i]),
@@ -279,8 +313,8 @@ bool ModuleFile::Parser::exports() {
                                    label.c_str()));
             continue;
         }
-        wrong = file_.rva_fault(rva, 1, Access::none);
-        if (!wrong.empty()) return fail(format("export directory: %s at %s", label.c_str(), wrong.c_str()));
+        wrong = file_.rva_fault(rva, 1, Access::none, &p);
+        if (!wrong.empty()) return fail_at(p, format("export directory: %s at %s", label.c_str(), wrong.c_str()));
     }
     if (import_table < 0 || linkage < 0)
         return fail(import_table < 0 && linkage < 0 ? "export directory: exports neither ImportTable nor Linkage"
@@ -296,29 +330,32 @@ bool ModuleFile::Parser::exports() {
 
 void ModuleFile::Parser::resources() {
     pe::DataDirectory d = directory(pe::resource_directory);
-    std::string fault;
+    std::string fault;  // stays empty for a fault told already
     if (!d.rva) {
-        fault = "resource directory: the module has none, so it has no bitmaps";
+        fault = missing(pe::resource_directory, "resource directory", "it has no bitmaps");
     } else {
-        std::string wrong = file_.rva_fault(d.rva, std::max<uint32_t>(d.size, sizeof(pe::ResourceTable)), Access::read);
-        if (!wrong.empty())
-            fault = format("resource directory (data directory 2 of the optional header): its %u bytes at %s",
-                           unsigned(d.size), wrong.c_str());
-        else
-            read_resource_directory(file_, address(d.rva), d.size, *file_.bitmaps_, fault);
+        Placement p;
+        std::string wrong = file_.rva_fault(d.rva, std::max<uint32_t>(d.size, sizeof(pe::ResourceTable)), Access::read, &p);
+        if (!wrong.empty()) {
+            if (file_.first_telling(p))
+                fault = format("resource directory (data directory 2 of the optional header): its %u bytes at %s",
+                               unsigned(d.size), wrong.c_str());
+        } else if (read_resource_directory(file_, address(d.rva), d.size, *file_.bitmaps_, fault)) {
+            return;
+        }
     }
-    if (fault.empty()) return;
-    report_.error(fault);
+    if (!fault.empty()) report_.error(fault);
     file_.bitmaps_->directory_unreadable();
 }
 
 void ModuleFile::Parser::relocations() {
     pe::DataDirectory d = directory(pe::relocation_directory);
     if (!d.rva) return;
-    std::string wrong = file_.rva_fault(d.rva, d.size, Access::read);
+    Placement p;
+    std::string wrong = file_.rva_fault(d.rva, d.size, Access::read, &p);
     if (!wrong.empty()) {
-        fail(format("base relocations (data directory 5 of the optional header): its %u bytes at %s", unsigned(d.size),
-                    wrong.c_str()));
+        fail_at(p, format("base relocations (data directory 5 of the optional header): its %u bytes at %s",
+                          unsigned(d.size), wrong.c_str()));
         return;
     }
     std::vector<uint8_t> table(d.size);
@@ -357,9 +394,9 @@ void ModuleFile::Parser::relocations() {
                 return;
             }
             uint32_t target = b.page_rva + at;
-            wrong = file_.rva_fault(target, 4, Access::none);
+            wrong = file_.rva_fault(target, 4, Access::none, &p);
             if (!wrong.empty()) {
-                fail(format("%s (page RVA 0x%x), entry %u: the word it relocates, at %s", label.c_str(),
+                fail_at(p, format("%s (page RVA 0x%x), entry %u: the word it relocates, at %s", label.c_str(),
                             unsigned(b.page_rva), unsigned(i + 1), wrong.c_str()));
                 return;
             }
@@ -404,7 +441,7 @@ void ModuleFile::Parser::imports() {
             return;
         std::string library;
         if (!name_at(desc.name, library, wrong)) {
-            fail(format("import directory: library %u's name at %s", unsigned(i + 1), wrong.c_str()));
+            fail_unless_told(wrong, format("import directory: library %u's name at %s", unsigned(i + 1), wrong.c_str()));
             return;
         }
         std::string label = format("import directory: library %u (\"%s\")", unsigned(i + 1), escaped(library).c_str());
@@ -427,7 +464,8 @@ void ModuleFile::Parser::imports() {
             if (thunk & 0x80000000) continue;  // by ordinal
             std::string name;
             if (!name_at(thunk + 2, name, wrong)) {
-                fail(format("%s: import %u's name at %s", label.c_str(), unsigned(count + 1), wrong.c_str()));
+                fail_unless_told(wrong, format("%s: import %u's name at %s", label.c_str(), unsigned(count + 1),
+                                               wrong.c_str()));
                 return;
             }
         }

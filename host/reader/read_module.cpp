@@ -61,14 +61,16 @@ public:
         : image_(image), bitmaps_(bitmaps), report_(report) {}
 
     // Where a record that cannot be used lies, as the rest of a sentence.
-    // A section that lacks an access faults every record in it: that is
-    // told once, and later records there fail silently.
+    // A section that lacks an access, or ends too soon, faults every record
+    // placed there: that is told once, and later records fail silently.
     bool misplaced(const std::string& subject, const std::string& field, uint32_t address, uint64_t size,
                    const Placement& p, const char* reason) {
-        if (p.section_lacks_access()) {
-            if (!told_sections_.insert({p.section, int(p.fault)}).second) return false;
-            report_.error(format("%s: %s %s; %s (other records in that section are not listed)", subject.c_str(),
-                                 field.c_str(), image_.explain(address, size, p).c_str(), reason));
+        if (p.section_wide()) {
+            bool short_section = p.fault == Placement::between_sections || p.fault == Placement::past_section_end;
+            if (!image_.first_telling(p)) return false;
+            report_.error(format("%s: %s %s%s%s (other records %s are not listed)", subject.c_str(), field.c_str(),
+                                 image_.explain(address, size, p).c_str(), *reason ? "; " : "", reason,
+                                 short_section ? "past that section's end" : "in that section"));
             return false;
         }
         bool why = *reason && p.fault != Placement::null;
@@ -88,14 +90,28 @@ public:
     }
 
     // Bitmap `id`, for `use` ("", "window mask (bitmap + 1)"); a fault is
-    // told only to its first asker.
+    // told only to its first asker. Missing bitmaps are told at the end:
+    // one names the record that wants it, several the resource directory.
     const Bitmap* bitmap(const std::string& subject, const std::string& use, uint32_t id) {
         BitmapResources::Lookup found = bitmaps_.find(id);
-        if (!found.bitmap && !found.told_before)
-            report_.error(format("%s: %s%s%s", subject.c_str(), use.c_str(), use.empty() ? "" : ": ",
-                                 found.fault.c_str()));
-        return found.bitmap;
+        if (found.bitmap || found.told_before) return found.bitmap;
+        std::string line = format("%s: %s%s%s", subject.c_str(), use.c_str(), use.empty() ? "" : ": ",
+                                  found.fault.c_str());
+        if (found.missing)
+            missing_bitmaps_.push_back({id, line});
+        else
+            report_.error(line);
+        return nullptr;
     }
+    void tell_missing_bitmaps() {
+        if (missing_bitmaps_.size() == 1) report_.error(missing_bitmaps_[0].second);
+        if (missing_bitmaps_.size() < 2) return;
+        std::string ids;
+        for (const auto& [id, line] : missing_bitmaps_) ids += format("%s%u", ids.empty() ? "" : ", ", unsigned(id));
+        report_.error(format("resource directory: %zu bitmap resources the records name are missing (%s); the "
+                             "first: %s", missing_bitmaps_.size(), ids.c_str(), missing_bitmaps_[0].second.c_str()));
+    }
+    std::vector<std::pair<uint32_t, std::string>> missing_bitmaps_;
 
     // A list's fault after a walk that did not end, in words.
     void list_fault(const std::string& subject, const std::string& list, uint32_t address, uint32_t entry_size,
@@ -119,7 +135,6 @@ public:
     const AddressSpace& image_;
     BitmapResources& bitmaps_;
     Report& report_;
-    std::set<std::pair<int, int>> told_sections_;
     // Failure lists are shared by elements of a gauge: each is read once.
     struct FailureList {
         bool ok = false;
@@ -151,7 +166,12 @@ private:
 
     bool read_name();
     bool read_header_fields();
-    bool read_element(uint32_t address, int parent, int child_number, std::vector<uint32_t>& path);
+    // An element's outcome: fine (with its subtree), faulty in one of its
+    // own fields, or not an element at all, which ends the list it is in.
+    enum class Outcome { fine, faulty, not_an_element };
+    Outcome read_element(uint32_t address, int parent, int child_number, std::vector<uint32_t>& path);
+    // For `return ends_list(fail(...))`: the fault is reported, the list ends.
+    static Outcome ends_list(bool) { return Outcome::not_an_element; }
     bool read_kind_fields(ElementModel& e);
     bool read_needle(ElementModel& e);
     bool read_calibration(ElementModel& e);
@@ -159,6 +179,7 @@ private:
     bool read_icon(ElementModel& e);
     bool read_failures(ElementModel& e);
     bool read_children(int index, std::vector<uint32_t>& path);
+    bool read_list(const std::vector<uint32_t>& listed, int parent, std::vector<uint32_t>& path);
     bool read_mouse_areas();
     void check_face();
 
@@ -166,6 +187,7 @@ private:
     const AddressSpace& image_;
     GaugeModel& gauge_;
     std::set<uint32_t> seen_;
+    bool warned_back_pointer_ = false;
 };
 
 bool GaugeReader::read_name() {
@@ -173,9 +195,10 @@ bool GaugeReader::read_name() {
     Placement p = image_.place(name, 1, Access::read);
     if (!p) return m_.misplaced(subject("header"), "gauge name", name, 1, p, "");
     AddressSpace::Text text = image_.read_text(name, max_name);
-    if (text.unended)
+    if (text.unended && image_.first_telling({Placement::past_section_end, p.section}))
         return fail("header", format("gauge name at 0x%08x runs off the end of its section without a terminating zero",
                                      unsigned(name)));
+    if (text.unended) return false;
     if (text.too_long)
         return fail("header", format("gauge name at 0x%08x is longer than %zu bytes (no terminating zero?)",
                                      unsigned(name), max_name));
@@ -212,30 +235,42 @@ bool GaugeReader::read() {
     }
     if (gauge_.roots.empty()) return fail("header", "element list is empty: the gauge has nothing to draw");
     std::vector<uint32_t> path;
-    bool ok = true;
-    for (size_t i = 0; i < gauge_.roots.size(); ++i) ok &= read_element(gauge_.roots[i], -1, int(i) + 1, path);
+    bool ok = read_list(gauge_.roots, -1, path);
     check_face();
     return read_mouse_areas() && ok;
 }
 
-bool GaugeReader::read_element(uint32_t address, int parent, int child_number, std::vector<uint32_t>& path) {
+// The elements of a root or child list; the first entry that is not an
+// element ends it, since what follows is no more to be trusted.
+bool GaugeReader::read_list(const std::vector<uint32_t>& listed, int parent, std::vector<uint32_t>& path) {
+    bool ok = true;
+    for (size_t i = 0; i < listed.size(); ++i) {
+        Outcome outcome = read_element(listed[i], parent, int(i) + 1, path);
+        if (outcome == Outcome::not_an_element) return false;
+        ok &= outcome == Outcome::fine;
+    }
+    return ok;
+}
+
+GaugeReader::Outcome GaugeReader::read_element(uint32_t address, int parent, int child_number,
+                                               std::vector<uint32_t>& path) {
     std::string where = parent < 0 ? format("element list entry %d", child_number)
                                    : format("child list of element %d, entry %d", parent + 1, child_number);
     const char* writes = "the host writes its own fields in every element";
     Placement p = image_.place(address, sizeof(stored::ElementHeader), Access::write);
     if (!p) {
-        return m_.misplaced(subject(where), "element", address, sizeof(stored::ElementHeader), p, writes);
+        return ends_list(m_.misplaced(subject(where), "element", address, sizeof(stored::ElementHeader), p, writes));
     }
     if (std::find(path.begin(), path.end(), address) != path.end()) {
         auto ancestor = std::find_if(gauge_.elements.begin(), gauge_.elements.end(),
                                      [&](const ElementModel& e) { return e.address == address; });
-        return fail(where, format("child cycle: it lists %s, its own ancestor", ancestor->name.c_str()));
+        return ends_list(fail(where, format("child cycle: it lists %s, its own ancestor", ancestor->name.c_str())));
     }
     if (!seen_.insert(address).second) {
-        return fail(where, format("element 0x%08x already appears elsewhere in the tree", unsigned(address)));
+        return ends_list(fail(where, format("element 0x%08x already appears elsewhere in the tree", unsigned(address))));
     }
     if (gauge_.elements.size() >= max_elements) {
-        return fail(where, format("more than %zu elements", max_elements));
+        return ends_list(fail(where, format("more than %zu elements", max_elements)));
     }
     ElementModel e;
     e.address = address;
@@ -243,8 +278,9 @@ bool GaugeReader::read_element(uint32_t address, int parent, int child_number, s
     uint32_t kind = e.header.kind;
     size_t size = record_size(kind);
     if (!size) {
-        return fail(where, format("element 0x%08x has kind %u, which is none this host draws (0 static image, "
-                                  "1 needle, 4 icon, 5 moving image)", unsigned(address), unsigned(kind)));
+        return ends_list(fail(where, format("element 0x%08x has kind %u, which is none this host draws (0 static "
+                                              "image, 1 needle, 4 icon, 5 moving image)", unsigned(address),
+                                              unsigned(kind))));
     }
     e.kind = kind;
     e.parent = parent;
@@ -256,20 +292,23 @@ bool GaugeReader::read_element(uint32_t address, int parent, int child_number, s
     e.call_label = format("conversion routine of \"%s\" %s", escaped(gauge_.name).c_str(), e.name.c_str());
     p = image_.place(address, size, Access::write);
     if (!p) {
-        return m_.misplaced(subject(e.name), format("%s record (%zu bytes)", element_kind_name(kind), size), address,
-                            size, p, writes);
+        m_.misplaced(subject(e.name), format("%s record (%zu bytes)", element_kind_name(kind), size), address, size,
+                     p, writes);
+        return Outcome::faulty;
     }
     if (kind == stored::needle) image_.read(address, e.needle, Access::write);
     if (kind == stored::moving_image) image_.read(address, e.moving, Access::write);
     if (kind == stored::icon) image_.read(address, e.icon, Access::write);
-    if (e.header.gauge_header != gauge_.address)
+    if (e.header.gauge_header != gauge_.address && !warned_back_pointer_) {
+        warned_back_pointer_ = true;  // elements borrowed from another gauge all say so: once is enough
         warn(e.name, format("gauge header field %s is not this gauge's header %s",
                             image_.describe(e.header.gauge_header).c_str(), image_.describe(gauge_.address).c_str()));
+    }
     e.picture = m_.bitmap(subject(e.name), "", e.header.bitmap);
-    if (!e.picture || !read_failures(e) || !read_kind_fields(e)) return false;
+    if (!e.picture || !read_failures(e) || !read_kind_fields(e)) return Outcome::faulty;
     if (parent >= 0) gauge_.elements[size_t(parent)].children.push_back(index);
     gauge_.elements.push_back(std::move(e));
-    return read_children(index, path);
+    return read_children(index, path) ? Outcome::fine : Outcome::faulty;
 }
 
 bool GaugeReader::read_kind_fields(ElementModel& e) {
@@ -390,10 +429,12 @@ bool GaugeReader::read_failures(ElementModel& e) {
     }
     ListWalk walk = walk_list<stored::FailureRecord>(
         image_, list, Access::read, max_failures, [](const stored::FailureRecord& r) { return r.key == 0; },
-        [&](uint32_t, const stored::FailureRecord& r) {
-            if (r.action != stored::fail_freeze && r.action != stored::fail_zero)
+        [&, warned = false](uint32_t, const stored::FailureRecord& r) mutable {
+            if (r.action != stored::fail_freeze && r.action != stored::fail_zero && !warned) {
+                warned = true;  // the first of a list is enough to look at it
                 warn(e.name, format("failure list record %zu: action %u is neither freeze (1) nor zero (2); this "
                                     "host ignores it", read.records.size() + 1, unsigned(r.action)));
+            }
             read.records.push_back(r);
             return true;
         });
@@ -424,9 +465,8 @@ bool GaugeReader::read_children(int index, std::vector<uint32_t>& path) {
         return false;
     }
     if (listed.empty()) warn(name, "child list is empty; a null list says the same");
-    bool ok = true;
     path.push_back(self);
-    for (size_t i = 0; i < listed.size(); ++i) ok &= read_element(listed[i], index, int(i) + 1, path);
+    bool ok = read_list(listed, index, path);
     path.pop_back();
     return ok;
 }
@@ -499,10 +539,9 @@ bool GaugeReader::read_mouse_areas() {
             area.y = int(y);
             area.width = int(width);
             area.height = int(height);
-            if (face_width > 0) {
-                if (!width || !height)
-                    warn(where, box + " is empty: it can never be clicked");
-                else if (x >= face_width || y >= face_height || x + width <= 0 || y + height <= 0)
+            // An empty box never matches a point, which harms nothing.
+            if (face_width > 0 && width && height) {
+                if (x >= face_width || y >= face_height || x + width <= 0 || y + height <= 0)
                     return fail(where, format("%s lies wholly off the %d x %d face: it can never be clicked",
                                               box.c_str(), face_width, face_height));
                 else if (x < 0 || y < 0 || x + width > face_width || y + height > face_height)
@@ -553,15 +592,14 @@ ModuleModel ModuleReader::read(uint32_t import_table, uint32_t linkage) {
             gauge.table_index = int((at - table) / 4);
             std::string entry = format("gauge table entry %d:", gauge.table_index);
             Placement placed = image_.read(header, gauge.header);
-            if (!placed) {
-                misplaced("Linkage", entry + " gauge header", header, sizeof gauge.header, placed, "");
-                return true;
-            }
+            // An entry that is no gauge header ends the table: what follows
+            // it is no more to be trusted.
+            if (!placed) return misplaced("Linkage", entry + " gauge header", header, sizeof gauge.header, placed, "");
             if (gauge.header.version != stored::gauge_header_version) {
                 report_.error(format("Linkage: %s 0x%08x is not a gauge header: its version word is %u, not %u",
                                      entry.c_str(), unsigned(header), unsigned(gauge.header.version),
                                      unsigned(stored::gauge_header_version)));
-                return true;
+                return false;
             }
             if (!GaugeReader(*this, gauge).read()) return true;
             for (const GaugeModel& earlier : module.gauges)
@@ -572,10 +610,11 @@ ModuleModel ModuleReader::read(uint32_t import_table, uint32_t linkage) {
             module.gauges.push_back(std::move(gauge));
             return true;
         });
-    if (walk.outcome != ListWalk::ended)
+    if (walk.outcome != ListWalk::ended && walk.outcome != ListWalk::stopped)
         list_fault("Linkage", "gauge table", table, 4, walk, max_gauges, "a terminating null", "");
-    else if (walk.entries == 0)
+    else if (walk.outcome == ListWalk::ended && walk.entries == 0)
         report_.warning("Linkage: the gauge table is empty");
+    tell_missing_bitmaps();
     return module;
 }
 

@@ -1,6 +1,6 @@
 // A one-gauge module small enough to reason about pixel by pixel, built once
 // well-formed and once per fault that the host must catch before it reads a
-// bad record. FIXTURE_FAULT picks the fault.
+// bad record. FIXTURE_FAULT names the fault (CMake gives it).
 #include <windows.h>
 
 #include "module/records/panel_services.h"
@@ -29,12 +29,37 @@ enum Fault {
     true_colour_needle,     // well formed: the needle's bitmap 112 is 24-bit with a colour table
     crashing_entry,         // the entry routine writes through a null pointer when loaded
     hanging_entry,          // the entry routine never returns when loaded
+    code_writes_files,      // entry and init routines leave a file beside the module; bitmap 103 is absent
+    entry_protects_records, // the entry routine makes the records' pages read-only once loaded
 };
-constexpr Fault fault = Fault(FIXTURE_FAULT);
+constexpr Fault fault = FIXTURE_FAULT;
 
 }  // namespace
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
+extern GAUGEHDR fixture_gauge;
+
+namespace {
+
+HINSTANCE self = nullptr;
+
+// Leaves an empty file named `name` beside the module: proof that its code ran.
+void leave_file(const char* name) {
+    char path[MAX_PATH];
+    DWORD n = GetModuleFileNameA(self, path, MAX_PATH);
+    while (n && path[n - 1] != '\\' && path[n - 1] != '/') --n;
+    lstrcpynA(path + n, name, int(MAX_PATH - n));
+    CloseHandle(CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+}  // namespace
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+    self = instance;
+    if (reason == DLL_PROCESS_ATTACH && fault == code_writes_files) leave_file("entry_ran.txt");
+    if (reason == DLL_PROCESS_ATTACH && fault == entry_protects_records) {
+        DWORD was;
+        VirtualProtect(fixture_gauge.elements_list[0], 1, PAGE_READONLY, &was);
+    }
     if (reason == DLL_PROCESS_ATTACH && fault == crashing_entry) *static_cast<volatile int*>(nullptr) = 1;
     while (reason == DLL_PROCESS_ATTACH && fault == hanging_entry) Sleep(1000);
     return TRUE;
@@ -43,8 +68,6 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
 extern "C" {
 __declspec(dllexport) GAUGESIMPORT ImportTable[2] = {{IMPORT_PANELS, nullptr}, {0, nullptr}};
 }
-
-extern GAUGEHDR fixture_gauge;
 
 namespace {
 
@@ -59,6 +82,9 @@ void __stdcall generate(uint32_t phase) { panels().element_list_generate(root(),
 void __stdcall draw() { panels().element_list_plot(root()); }
 void __stdcall kill() { panels().element_list_kill(root()); }
 void __stdcall nothing() {}
+void __stdcall module_init() {
+    if (fault == code_writes_files) leave_file("init_ran.txt");
+}
 
 double __stdcall needle_value(ELEMENT_NEEDLE* needle) {
     if (fault == reentrant_routine) panels().element_list_update(root());
@@ -78,7 +104,7 @@ FAILURE_RECORD terminated_failures[] = {{.key = 7, .action = FAIL_ACTION_FREEZE}
 // Alone in its own section, with no end record after it.
 TAIL_SECTION FAILURE_RECORD unterminated_failures[] = {{.key = 7, .action = FAIL_ACTION_FREEZE}};
 
-constexpr uint32_t needle_bitmap = fault == missing_bitmap      ? 103
+constexpr uint32_t needle_bitmap = fault == missing_bitmap || fault == code_writes_files ? 103
                                    : fault == truncated_bitmap   ? 110
                                    : fault == sixteen_bit_bitmap ? 111
                                    : fault == true_colour_needle ? 112
@@ -88,7 +114,9 @@ constexpr uint32_t point_count = fault == empty_calibration ? 0 : fault == huge_
 extern ELEMENT_STATIC_IMAGE face;
 ELEMENT_HEADER* needle_children[] = {&face.header, nullptr};
 
-ELEMENT_NEEDLE needle = {
+// The gauge's elements have a section of their own, so that a fixture can
+// make their page read-only without touching the module's other data.
+__attribute__((section(".elements"))) ELEMENT_NEEDLE needle = {
     .header = {.element_type = ELEMENT_TYPE_NEEDLE,
                .resource_id = needle_bitmap,
                .position = {8, 8},
@@ -103,7 +131,7 @@ ELEMENT_NEEDLE needle = {
     .update = needle_value,
 };
 
-ELEMENT_ICON icon = {
+__attribute__((section(".elements"))) ELEMENT_ICON icon = {
     .header = {.element_type = fault == unknown_kind ? ElementKind(2) : ELEMENT_TYPE_ICON,
                .resource_id = 107,
                .gauge_header = &fixture_gauge,
@@ -114,7 +142,7 @@ ELEMENT_HEADER* strip_children[] = {&icon.header, nullptr};
 
 // Three 4-row cells (red, green, blue) behind a 4 x 4 window whose
 // bottom-left pixel is outside it.
-ELEMENT_MOVING_IMAGE strip = {
+__attribute__((section(".elements"))) ELEMENT_MOVING_IMAGE strip = {
     .header = {.element_type = ELEMENT_TYPE_MOVING_IMAGE,
                .resource_id = fault == missing_mask ? 100u : fault == mask_larger_than_image ? 106u : 104u,
                .position = {12, 12},
@@ -129,7 +157,7 @@ ELEMENT_MOVING_IMAGE strip = {
 
 ELEMENT_HEADER* face_children[] = {&needle.header, &strip.header, nullptr};
 
-ELEMENT_STATIC_IMAGE face = {
+__attribute__((section(".elements"))) ELEMENT_STATIC_IMAGE face = {
     .header = {.element_type = ELEMENT_TYPE_STATIC_IMAGE,
                .resource_id = 100,
                .gauge_header = &fixture_gauge,
@@ -188,7 +216,7 @@ GAUGEHDR fixture_gauge = {
 extern "C" {
 __declspec(dllexport) GAUGESLINKAGE<2> Linkage = {
     .module_id = GAUGES_MODULE_ID,
-    .module_init = nothing,
+    .module_init = module_init,
     .module_deinit = nothing,
     .gauge_table = {&fixture_gauge, fault == borrowed_tree || fault == duplicate_name ? &second_gauge : nullptr,
                     nullptr},
