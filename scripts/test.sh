@@ -1,7 +1,7 @@
 #!/bin/sh
 # Builds everything (installing missing packages) and runs the whole test
-# suite: the committed art against its generator, and the Windows test
-# programs under Wine.
+# suite: the committed art against its generator, the Windows test programs
+# under Wine, and the module reader under the sanitizers.
 set -eu
 cd "$(dirname "$0")/.."
 
@@ -22,3 +22,5 @@ wineserver -p </dev/null >/dev/null 2>&1
 # started here, they hold nothing open.
 wine cmd /c exit </dev/null >/dev/null 2>&1
 ctest --preset windows-i686
+# The module reader natively, under the sanitizers, with a bounded fuzz run.
+sh scripts/test-reader-sanitized.sh

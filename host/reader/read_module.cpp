@@ -141,6 +141,9 @@ public:
         std::vector<stored::FailureRecord> records;
     };
     std::map<uint32_t, FailureList> failure_lists_;
+    // The root elements of the gauges read so far: the host tells gauges
+    // apart by their roots, so no two gauges may share one.
+    std::map<uint32_t, std::string> roots_;
 
 private:
     void read_import_table(ModuleModel& module);
@@ -234,6 +237,14 @@ bool GaugeReader::read() {
         return false;
     }
     if (gauge_.roots.empty()) return fail("header", "element list is empty: the gauge has nothing to draw");
+    for (size_t i = 0; i < gauge_.roots.size(); ++i) {
+        auto shared = m_.roots_.find(gauge_.roots[i]);
+        if (shared != m_.roots_.end())
+            return fail(format("element list entry %zu", i + 1),
+                        format("element 0x%08x is already the root of %s; the host tells gauges apart by their roots",
+                               unsigned(gauge_.roots[i]), shared->second.c_str()));
+    }
+    for (uint32_t root : gauge_.roots) m_.roots_.emplace(root, label());
     std::vector<uint32_t> path;
     bool ok = read_list(gauge_.roots, -1, path);
     check_face();
@@ -584,6 +595,7 @@ ModuleModel ModuleReader::read(uint32_t import_table, uint32_t linkage) {
         !routine("Linkage", "module-deinit routine", module.linkage_record.module_deinit, false))
         return module;
     uint32_t table = linkage + uint32_t(sizeof(stored::Linkage));
+    std::map<uint32_t, int> headers;  // table index of each header read
     ListWalk walk = walk_list<uint32_t>(
         image_, table, Access::read, max_gauges, [](uint32_t header) { return header == 0; },
         [&](uint32_t at, uint32_t header) {
@@ -591,6 +603,13 @@ ModuleModel ModuleReader::read(uint32_t import_table, uint32_t linkage) {
             gauge.address = header;
             gauge.table_index = int((at - table) / 4);
             std::string entry = format("gauge table entry %d:", gauge.table_index);
+            auto [seen, first] = headers.try_emplace(header, gauge.table_index);
+            if (!first) {
+                report_.warning(format("Linkage: %s 0x%08x is entry %d's gauge header again; only entry %d can be "
+                                       "chosen, so entry %d is left out", entry.c_str(), unsigned(header),
+                                       seen->second, seen->second, gauge.table_index));
+                return true;
+            }
             Placement placed = image_.read(header, gauge.header);
             // An entry that is no gauge header ends the table: what follows
             // it is no more to be trusted.

@@ -292,7 +292,9 @@ void Damager::linkage() {
     const std::vector<GaugeModel>& g = model().gauges;
     bend<uint32_t>(k, "Linkage: module-init routine in data", l + 4, data_address(), "module-init routine");
     bend<uint32_t>(k, "Linkage: gauge table entry 0 outside", l + 24, 0x10, "gauge table entry 0");
-    bend<uint32_t>(k, "Linkage: gauge table entry 3 is gauge 5 again", l + 24 + 12, g[5].address, "both named");
+    bend<uint32_t>(k, "Linkage: gauge table entry 5 is gauge 3 again", l + 24 + 20, g[3].address, "is entry 3's");
+    bend<uint32_t>(k, "gauge 4's element list gauge 2's", at(g[4].address) + 8, g[2].header.element_list,
+                   "already the root of gauge \"Engine_Tachometer\"");
     bend<uint32_t>(k, "Linkage: gauge table entry 2 inside an element", l + 24 + 8, g[2].elements[0].address + 8,
                    "not a gauge header");
     bend<uint32_t>(k, "Linkage: gauge table entry 1 in the headers", l + 24 + 4, base_ + 0x100, "file headers");
