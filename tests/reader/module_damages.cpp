@@ -230,6 +230,9 @@ void Damager::resources() {
     auto below = [&](size_t at_entry) { return root + (get<uint32_t>(original_, at_entry + 4) & 0x7FFFFFFF); };
     size_t type = entry(root, 2), bitmaps = below(type);
     bend<uint16_t>(k, "root table's entry count", root + 14, 0xFFFF, "resource directory");
+    // No bitmap type at all: every gauge misses its pictures, which is one
+    // fault of the directory.
+    bend<uint32_t>(k, "bitmap type renamed 3", type, 3, "bitmap resources the records name are missing");
     bend<uint32_t>(k, "bitmap type's table offset", type + 4, 0xFFFFFFF0, "resource directory");
     bend<uint16_t>(k, "bitmap type's entry count", bitmaps + 14, 0xFFFF, "resource directory");
     bend<uint16_t>(k, "bitmap type's last entry dropped", bitmaps + 14,
