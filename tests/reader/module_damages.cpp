@@ -48,7 +48,7 @@ public:
         elements();
         mouse_areas();
         truncations();
-        random_bytes();
+        random_changes();
         return std::move(out_);
     }
 
@@ -65,6 +65,16 @@ private:
     template <typename T>
     void bend_somehow(const char* kind, std::string what, size_t offset, T value) {
         bend(kind, std::move(what), offset, value, "");
+    }
+    // `count` copies, each with one random byte of [start, start + length)
+    // changed: one field bent, though which one is left to chance.
+    void random_bytes(const char* kind, const char* what, size_t start, size_t length, int count) {
+        for (int i = 0; i < count; ++i) {
+            std::vector<uint8_t> bytes = original_;
+            size_t offset = start + random_() % length;
+            bytes[offset] = uint8_t(bytes[offset] ^ (1 + random_() % 255));
+            out_.push_back({what, kind, true, "", std::move(bytes)});
+        }
     }
     size_t at(uint32_t address) const {
         std::optional<size_t> offset = file_->file_offset(address);
@@ -93,7 +103,7 @@ private:
     void elements();
     void mouse_areas();
     void truncations();
-    void random_bytes();
+    void random_changes();
 
     const std::vector<uint8_t>& original_;
     CheckedModule checked_;
@@ -207,13 +217,7 @@ void Damager::exports() {
         bend<uint32_t>(k, "ImportTable in read-only data", at(base_ + functions) + 4 * ordinal,
                        read_only_address() - base_, "ImportTable");
     }
-    uint32_t size = get<uint32_t>(original_, optional_ + 100);
-    for (int i = 0; i < 40; ++i) {
-        std::vector<uint8_t> bytes = original_;
-        size_t offset = d + random_() % size;
-        bytes[offset] = uint8_t(bytes[offset] ^ (1 + random_() % 255));
-        out_.push_back({"random byte in the export directory", "random exports", true, "", std::move(bytes)});
-    }
+    random_bytes("random exports", "random byte in the export directory", d, get<uint32_t>(original_, optional_ + 100), 40);
 }
 
 void Damager::resources() {
@@ -246,13 +250,7 @@ void Damager::resources() {
     bend<uint32_t>(k, "bitmap 100's data size huge", data + 4, 0x7FFFFFF0, "bitmap 100");
     bend<uint32_t>(k, "bitmap 100's data entry offset", languages + 16 + 4, 0x7FFFFFF0, "resource directory");
     bend<uint32_t>(k, "bitmap 100's data size 10", data + 4, 10, "bitmap resource 100");
-    for (int i = 0; i < 40; ++i) {
-        std::vector<uint8_t> bytes = original_;
-        size_t offset = root + random_() % (data + 16 - root);
-        bytes[offset] = uint8_t(bytes[offset] ^ (1 + random_() % 255));
-        out_.push_back({"random byte in the resource directory's tables", "random resources", true, "",
-                        std::move(bytes)});
-    }
+    random_bytes("random resources", "random byte in the resource directory's tables", root, data + 16 - root, 40);
     // The bitmaps' own headers.
     const char* b = "bitmaps";
     auto bitmap = [&](uint32_t id) {
@@ -280,13 +278,7 @@ void Damager::relocations() {
     bend<uint32_t>(k, "page outside the image", d, 0x7FFFF000, "page RVA");
     bend<uint32_t>(k, "page in the headers", d, 0, "base relocations");
     bend<uint16_t>(k, "entry type 7", d + 8, uint16_t((first & 0x0FFF) | 0x7000), "type 7");
-    uint32_t size = get<uint32_t>(original_, optional_ + 96 + 44);
-    for (int i = 0; i < 30; ++i) {
-        std::vector<uint8_t> bytes = original_;
-        size_t offset = d + random_() % size;
-        bytes[offset] = uint8_t(bytes[offset] ^ (1 + random_() % 255));
-        out_.push_back({"random byte in the relocations", "random relocations", true, "", std::move(bytes)});
-    }
+    random_bytes("random relocations", "random byte in the relocations", d, get<uint32_t>(original_, optional_ + 96 + 44), 30);
 }
 
 void Damager::linkage() {
@@ -400,12 +392,9 @@ void Damager::elements() {
     std::vector<size_t> data_offsets;
     for (const GaugeModel& g : gauges)
         for (const ElementModel& e : g.elements) data_offsets.push_back(at(e.address));
-    for (int i = 0; i < 60; ++i) {
-        std::vector<uint8_t> bytes = original_;
-        size_t offset = data_offsets[random_() % data_offsets.size()] + random_() % 96;
-        bytes[offset] = uint8_t(bytes[offset] ^ (1 + random_() % 255));
-        out_.push_back({"random byte in an element record", "random records", true, "", std::move(bytes)});
-    }
+    for (int i = 0; i < 60; ++i)
+        random_bytes("random records", "random byte in an element record", data_offsets[random_() % data_offsets.size()],
+                     sizeof(stored::StaticImage), 1);
 }
 
 void Damager::mouse_areas() {
@@ -436,20 +425,9 @@ void Damager::truncations() {
     }
 }
 
-void Damager::random_bytes() {
-    size_t headers = get<uint32_t>(original_, optional_ + 60);
-    for (int i = 0; i < 40; ++i) {
-        std::vector<uint8_t> bytes = original_;
-        size_t offset = random_() % headers;
-        bytes[offset] = uint8_t(bytes[offset] ^ (1 + random_() % 255));
-        out_.push_back({"random byte in the headers", "random headers", true, "", std::move(bytes)});
-    }
-    for (int i = 0; i < 60; ++i) {
-        std::vector<uint8_t> bytes = original_;
-        size_t offset = random_() % bytes.size();
-        bytes[offset] = uint8_t(bytes[offset] ^ (1 + random_() % 255));
-        out_.push_back({"random byte anywhere", "random file", true, "", std::move(bytes)});
-    }
+void Damager::random_changes() {
+    random_bytes("random headers", "random byte in the headers", 0, get<uint32_t>(original_, optional_ + 60), 40);
+    random_bytes("random file", "random byte anywhere", 0, original_.size(), 60);
     // Several bytes at once: findings stay clear, however many there are.
     for (int i = 0; i < 30; ++i) {
         std::vector<uint8_t> bytes = original_;
