@@ -41,6 +41,7 @@ constexpr OptionSpec option_table[] = {
     {OptionId::timeout, "--timeout", "SECONDS", "how long a module routine may run (default 10)"},
     {OptionId::gauges, "--gauges", "DIR", "a folder holding the gauge modules a layout names. Repeatable"},
     {OptionId::window, "--window", "NAME", "which window of the layout: WindowNN, its number or its title"},
+    {OptionId::list, "--list", nullptr, "list them all"},
 };
 
 const OptionSpec& spec_of(OptionId id) {
@@ -126,6 +127,7 @@ CLI::Option* add_option(CLI::App& app, const Command& command, const OptionUse& 
         case OptionId::csv: option = app.add_option(spec.flags, a.csv, help); break;
         case OptionId::gauges: option = app.add_option(spec.flags, a.gauge_folders, help)->allow_extra_args(false); break;
         case OptionId::window: option = app.add_option(spec.flags, a.window, help); break;
+        case OptionId::list: option = app.add_flag(spec.flags, a.list, help); break;
         case OptionId::ticks: option = number(a.ticks, true); break;
         case OptionId::iterations: option = number(a.iterations, true); break;
         case OptionId::fps: option = number(a.fps, false); break;
@@ -148,7 +150,7 @@ CLI::Option* add_option(CLI::App& app, const Command& command, const OptionUse& 
             break;
         }
     }
-    option->type_name(use.value ? use.value : spec.value);
+    if (use.value || spec.value) option->type_name(use.value ? use.value : spec.value);
     bool repeatable = use.id == OptionId::set || use.id == OptionId::fail || use.id == OptionId::gauges;
     option->multi_option_policy(repeatable ? CLI::MultiOptionPolicy::TakeAll : CLI::MultiOptionPolicy::TakeLast);
     return option;
@@ -163,10 +165,13 @@ std::vector<OptionUse> options_of(const Command& command) {
 
 std::string value_of(const OptionUse& use) { return use.value ? use.value : spec_of(use.id).value; }
 
-// "render MODULE GAUGE -o OUT.png [options]"
+// "render MODULE GAUGE -o OUT.png [options]", "describe MODULE [GAUGE] [options]"
 std::string usage_of(const Command& command) {
     std::string usage = command.name;
-    for (const char* operand : command.operands) usage += std::string(" ") + operand;
+    const size_t required = command.operands.size() - command.optional_operands;
+    for (size_t i = 0; i < command.operands.size(); ++i)
+        usage += std::string(i == required ? " [" : " ") + command.operands[i];
+    if (command.optional_operands) usage += "]";
     for (const OptionUse& use : command.options)
         if (use.required) usage += " " + short_name(spec_of(use.id)) + " " + value_of(use);
     return usage + " [options]";
@@ -205,20 +210,28 @@ std::string overview() {
     text +=
         "\n"
         "Every command takes --timeout SECONDS: how long a module routine may run (default 10).\n"
-        "--format json prints results as one JSON document (check, mouse, bench, variables);\n"
-        "check --format junit as a JUnit XML report. panelhost variables lists the variable\n"
-        "tokens this host knows by name.\n"
+        "--format json prints results as one JSON document (check, describe, mouse, bench,\n"
+        "variables); check --format junit as a JUnit XML report. panelhost variables lists\n"
+        "the variable tokens this host knows by name.\n"
         "\n"
         "exit status:\n";
     for (const ExitStatusText& e : exit_status_texts) text += format("  %d  %s\n", code(e.status), e.meaning);
     return text;
 }
 
-// "needs MODULE and GAUGE; got 1 argument ("Corvalenx.gau")"
+// "A and B", "A, B and C"
+std::string and_list(const std::vector<const char*>& names, size_t from, size_t to) {
+    std::string list;
+    for (size_t i = from; i < to; ++i) list += std::string(i == from ? "" : i + 1 == to ? " and " : ", ") + names[i];
+    return list;
+}
+
+// "needs MODULE and GAUGE; got 1 argument ("Corvalenx.gau")", "needs MODULE (and
+// optionally GAUGE); got 3 arguments (...)"
 std::string wrong_count(const Command& command, const std::vector<std::string>& got) {
-    std::string wanted, quoted;
-    for (size_t i = 0; i < command.operands.size(); ++i)
-        wanted += std::string(i == 0 ? "" : i + 1 == command.operands.size() ? " and " : ", ") + command.operands[i];
+    const size_t all = command.operands.size(), required = all - command.optional_operands;
+    std::string wanted = and_list(command.operands, 0, required), quoted;
+    if (required < all) wanted += " (and optionally " + and_list(command.operands, required, all) + ")";
     for (const std::string& p : got) quoted += (quoted.empty() ? "\"" : ", \"") + p + "\"";
     size_t n = got.size();
     return format("needs %s; got %zu argument%s%s%s%s", wanted.c_str(), n, n == 1 ? "" : "s", n ? " (" : "",
@@ -289,7 +302,8 @@ int run(const Command& command, int argc, char** argv) {
                         false);
         return fail("unknown option " + name, false);
     }
-    if (got.size() != command.operands.size()) return fail(wrong_count(command, got), true);
+    if (got.size() > command.operands.size() || got.size() < command.operands.size() - command.optional_operands)
+        return fail(wrong_count(command, got), true);
     for (const OptionUse& use : command.options)
         if (use.required && !app.get_option(long_name(spec_of(use.id)))->count())
             return fail("needs " + short_name(spec_of(use.id)) + " " + value_of(use), true);

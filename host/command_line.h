@@ -13,7 +13,9 @@
 
 namespace panelhost {
 
-enum class OptionId { set, fail, output, csv, ticks, iterations, fps, format, timeout, gauges, window };
+enum class OptionId {
+    set, fail, output, csv, ticks, iterations, fps, format, timeout, gauges, window, list
+};
 
 // What the command line held, for the command to run on.
 struct Arguments {
@@ -28,6 +30,7 @@ struct Arguments {
     Format format = Format::text;
     std::vector<std::string> gauge_folders;  // --gauges DIR
     std::string window;                      // --window NAME; empty: the layout's first
+    bool list = false;                       // --list
 };
 
 // An option as one command takes it; value and help default to the option
@@ -41,7 +44,8 @@ struct OptionUse {
 
 struct Command {
     const char* name;
-    std::vector<const char*> operands = {};  // names of the operands it needs, all of them: "MODULE", "GAUGE"
+    std::vector<const char*> operands = {};  // names of its operands, in order: "MODULE", "GAUGE"
+    size_t optional_operands = 0;             // how many of the last operands may be left out
     const char* summary;                // one line for `panelhost --help`
     const char* description;            // the paragraph its --help starts with
     std::vector<OptionUse> options = {};  // besides --help and --timeout, which every command takes

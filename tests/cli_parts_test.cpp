@@ -5,6 +5,7 @@
 
 #include "host/csv_reader.h"
 #include "host/output.h"
+#include "host/record_words.h"
 #include "host/variables.h"
 
 namespace panelhost {
@@ -108,6 +109,17 @@ TEST(Output, JunitEscapesWhatXmlCannotCarry) {
     // The message attribute holds the first line; the body all of it.
     EXPECT_NE(xml.find("<failure message=\"x &lt; y\">x &lt; y\nsecond?line</failure>"), std::string::npos);
     EXPECT_NE(xml.find("<system-out>out &amp; about</system-out>"), std::string::npos);
+}
+
+// Flags are named only as far as this host knows them; a combination it
+// names is not claimed for half of its bits.
+TEST(RecordWords, MouseFlagsAreNamedOnlyWhereKnown) {
+    using Words = std::vector<std::string>;
+    const std::string click = "left-button click, repeating while held";
+    EXPECT_EQ(mouse_flag_words(0), Words{});
+    EXPECT_EQ(mouse_flag_words(0x20200000), Words{click});
+    EXPECT_EQ(mouse_flag_words(0x20200004), (Words{click, "other bits 0x00000004 (not known to this host)"}));
+    EXPECT_EQ(mouse_flag_words(0x20000000), Words{"other bits 0x20000000 (not known to this host)"});
 }
 
 }  // namespace

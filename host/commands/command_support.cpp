@@ -82,12 +82,43 @@ OpenedModule open_module(const std::string& path, Output& out) {
     return {std::move(host), ExitStatus::ok};
 }
 
-const GaugeModel* find_gauge(Host& host, const std::string& name) {
-    if (const GaugeModel* g = host.gauge(name)) return g;
-    std::fprintf(stderr, "no gauge named \"%s\" in %s; it has:", name.c_str(), host.module().path().c_str());
-    for (const GaugeModel& g : host.gauges()) std::fprintf(stderr, " \"%s\"", g.name.c_str());
+CheckedRecords read_records(const std::string& path, Output& out) {
+    CheckedRecords read;
+    if (!readable_file(path, "module")) {
+        read.status = ExitStatus::bad_input;
+        return read;
+    }
+    Report report;
+    read.checked = check_module_file(path, report);
+    print_findings(report, out);
+    if (!read.checked.passed) {
+        std::fprintf(stderr, "%s: not usable (%zu error(s))\n", path.c_str(), report.count(Finding::Error));
+        read.status = ExitStatus::module_invalid;
+    }
+    return read;
+}
+
+namespace {
+
+const GaugeModel* named_gauge(const std::vector<GaugeModel>& gauges, const std::string& path,
+                              const std::string& name) {
+    for (const GaugeModel& g : gauges)
+        if (g.name == name) return &g;
+    std::fprintf(stderr, "no gauge named \"%s\" in %s; it has:", escaped(name).c_str(), path.c_str());
+    for (const GaugeModel& g : gauges) std::fprintf(stderr, " \"%s\"", escaped(g.name).c_str());
     std::fprintf(stderr, "\n");
     return nullptr;
+}
+
+}  // namespace
+
+const GaugeModel* find_gauge(const ModuleModel& module, const std::string& path, const std::string& name) {
+    return named_gauge(module.gauges, path, name);
+}
+
+// The host's own copy of the gauge: the one it installs and draws.
+const GaugeModel* find_gauge(Host& host, const std::string& name) {
+    return named_gauge(host.gauges(), host.module().path(), name);
 }
 
 bool parse_failures(const std::vector<std::string>& fails, std::vector<FailureAt>& out, bool rows) {

@@ -11,6 +11,7 @@
 
 #include "host/command_line.h"
 #include "host/panel_host.h"
+#include "host/reader/check_module.h"
 
 namespace panelhost {
 
@@ -22,6 +23,14 @@ struct OpenedModule {
     ExitStatus status = ExitStatus::ok;
 };
 OpenedModule open_module(const std::string& path, Output& out);
+// The module's records from its file alone, the way check reads them: none
+// of its code runs. `status` is bad_input or module_invalid, with the errors
+// printed, when the file cannot be read or fails its checks.
+struct CheckedRecords {
+    CheckedModule checked;
+    ExitStatus status = ExitStatus::ok;
+};
+CheckedRecords read_records(const std::string& path, Output& out);
 // A module's findings: errors on stderr, warnings through `out`, notes on stdout (text only).
 void print_findings(const Report& report, Output& out);
 
@@ -30,6 +39,7 @@ bool readable_file(const std::string& path, const char* what);
 
 // Null, with the gauges the module has printed, when there is none by that name.
 const GaugeModel* find_gauge(Host& host, const std::string& name);
+const GaugeModel* find_gauge(const ModuleModel& module, const std::string& path, const std::string& name);
 
 struct FailureAt {
     uint32_t key;

@@ -1,43 +1,15 @@
-// mouse: the mouse area under a point of a gauge's face.
+// mouse: the mouse area under a point of a gauge's face, or all of them.
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 
 #include "host/commands/command_support.h"
+#include "host/commands/gauge_description.h"
+#include "host/record_words.h"
 
 namespace panelhost {
 
 namespace {
-
-const char* cursor_name(int32_t cursor) {
-    switch (cursor) {
-        case CURSOR_NONE: return "none";
-        case CURSOR_UPARROW: return "up arrow";
-        case CURSOR_DOWNARROW: return "down arrow";
-        default: return "host cursor";
-    }
-}
-
-const char* area_kind(const MouseArea& area) {
-    return area.record.rect_type == MOUSE_RECT_PARENT ? "parent" : "child";
-}
-
-Json box_json(const MouseArea& area) {
-    return {{"x", area.x}, {"y", area.y}, {"width", area.width}, {"height", area.height}};
-}
-
-// An area as JSON: its place in the list, its box on the face, what it does.
-Json area_json(const MouseArea& area) {
-    const stored::MouseRect& r = area.record;
-    return {{"index", area.index},
-            {"kind", area_kind(area)},
-            {"box", box_json(area)},
-            {"cursor", r.cursor},
-            {"cursor_name", cursor_name(r.cursor)},
-            {"help_id", r.help_id},
-            {"mouse_flags", r.mouse_flags},
-            {"key_event", r.event_id}};
-}
 
 bool parse_coordinate(const std::string& text, const char* name, long& value) {
     char* end = nullptr;
@@ -48,7 +20,36 @@ bool parse_coordinate(const std::string& text, const char* name, long& value) {
     return false;
 }
 
+// Every area, from the file alone: listing them runs none of the module's code.
+ExitStatus list_areas(const Arguments& a) {
+    Output out(a.format);
+    CheckedRecords read = read_records(a.operands[0], out);
+    if (read.status != ExitStatus::ok) return read.status;
+    const GaugeModel* gauge = find_gauge(read.checked.records, a.operands[0], a.operands[1]);
+    if (!gauge) return ExitStatus::bad_input;
+    if (a.format == Format::json) {
+        out.print_json({{"command", "mouse"},
+                        {"module", valid_utf8(a.operands[0])},
+                        {"gauge", valid_utf8(gauge->name)},
+                        {"face", {{"width", gauge->width}, {"height", gauge->height}}},
+                        {"areas", mouse_tree_json(*gauge)}});
+        return ExitStatus::ok;
+    }
+    int clickable = 0;
+    for (const MouseArea& area : gauge->mouse_areas) clickable += area.record.event_id != 0;
+    std::printf("\"%s\": %zu mouse areas (%d send key events) on its %d x %d face\n", escaped(gauge->name).c_str(),
+                gauge->mouse_areas.size(), clickable, gauge->width, gauge->height);
+    std::fputs(mouse_tree_text(*gauge, 2).c_str(), stdout);
+    return ExitStatus::ok;
+}
+
 ExitStatus mouse(const Arguments& a) {
+    if (a.operands.size() != (a.list ? 2u : 4u)) {
+        std::fprintf(stderr, "panelhost mouse: %s\n",
+                     a.list ? "--list lists every area: it takes no X and Y" : "needs X and Y, or --list");
+        return ExitStatus::bad_input;
+    }
+    if (a.list) return list_areas(a);
     long x = 0, y = 0;
     if (!parse_coordinate(a.operands[2], "X", x) || !parse_coordinate(a.operands[3], "Y", y))
         return ExitStatus::bad_input;
@@ -61,8 +62,8 @@ ExitStatus mouse(const Arguments& a) {
     if (a.format == Format::json) {
         Json doc = {{"command", "mouse"}, {"module", valid_utf8(a.operands[0])}, {"gauge", valid_utf8(gauge->name)},
                     {"x", x}, {"y", y}, {"area", nullptr}, {"enclosing", Json::array()}};
-        if (hit.area) doc["area"] = area_json(*hit.area);
-        for (const MouseArea* p : hit.enclosing) doc["enclosing"].push_back(area_json(*p));
+        if (hit.area) doc["area"] = mouse_area_json(*hit.area);
+        for (const MouseArea* p : hit.enclosing) doc["enclosing"].push_back(mouse_area_json(*p));
         out.print_json(doc);
         return ExitStatus::ok;
     }
@@ -72,11 +73,13 @@ ExitStatus mouse(const Arguments& a) {
     }
     const stored::MouseRect& r = hit.area->record;
     std::printf("\"%s\" at %ld, %ld: mouse area %d (%s), box %d, %d, %d x %d on the face\n", gauge->name.c_str(), x,
-                y, hit.area->index, area_kind(*hit.area), hit.area->x, hit.area->y, hit.area->width,
+                y, hit.area->index, mouse_area_kind(*hit.area), hit.area->x, hit.area->y, hit.area->width,
                 hit.area->height);
     std::printf("  cursor:          %d (%s)\n", int(r.cursor), cursor_name(r.cursor));
     std::printf("  help identifier: 0x%04X%s\n", unsigned(r.help_id), r.help_id ? "" : " (none)");
-    std::printf("  mouse flags:     0x%08X\n", unsigned(r.mouse_flags));
+    std::string flag_words;
+    for (const std::string& w : mouse_flag_words(r.mouse_flags)) flag_words += (flag_words.empty() ? " (" : "; ") + w;
+    std::printf("  mouse flags:     0x%08X%s\n", unsigned(r.mouse_flags), flag_words.empty() ? "" : (flag_words + ")").c_str());
     std::printf("  key event:       0x%05X%s\n", unsigned(r.event_id), r.event_id ? "" : " (none)");
     for (const MouseArea* p : hit.enclosing)
         std::printf("  inside area %d (parent, box %d, %d, %d x %d, help identifier 0x%04X)\n", p->index, p->x,
@@ -89,10 +92,13 @@ ExitStatus mouse(const Arguments& a) {
 extern const Command mouse_command = {
     .name = "mouse",
     .operands = {"MODULE", "GAUGE", "X", "Y"},
-    .summary = "the mouse area under a point of the face",
+    .optional_operands = 2,
+    .summary = "the mouse area under a point of the face, or --list them all",
     .description = "Prints the innermost mouse area of GAUGE under face pixel X, Y (nested areas are placed "
                    "relative to their parent's box), with its cursor, help identifier, mouse flags and key event, "
-                   "and the parent areas around it.",
+                   "and the parent areas around it. With --list instead of X and Y: every area as a tree, read "
+                   "from the file without running any of the module's code.",
+    .options = {{OptionId::list, nullptr, "every mouse area of GAUGE, nested parents indented under theirs"}},
     .formats = {Format::text, Format::json},
     .run = mouse,
 };
