@@ -42,6 +42,13 @@ constexpr OptionSpec option_table[] = {
     {OptionId::gauges, "--gauges", "DIR", "a folder holding the gauge modules a layout names. Repeatable"},
     {OptionId::window, "--window", "NAME", "which window of the layout: WindowNN, its number or its title"},
     {OptionId::list, "--list", nullptr, "list them all"},
+    {OptionId::expect, "--expect", "GOLDEN.png",
+     "compare the picture with GOLDEN.png; exit status 2 when they differ, with a diff picture beside the output"},
+    {OptionId::tolerance, "--tolerance", "N",
+     "how far a channel (red, green, blue or alpha, 0 to 255) may differ before a pixel counts as different "
+     "(default 0: exactly equal)"},
+    {OptionId::show_mouse, "--show-mouse", nullptr,
+     "draw every mouse area over the gauge: its box, cursor and key event, with a legend below"},
 };
 
 const OptionSpec& spec_of(OptionId id) {
@@ -68,6 +75,7 @@ const char* operand_help(const std::string& name) {
     if (name == "GAUGE") return "a gauge's name, exactly as the module stores it";
     if (name == "X" || name == "Y") return "a point on the gauge's face, in whole pixels from its top-left corner";
     if (name == "LAYOUT") return "a panel layout file: [WindowNN] sections with gaugeNN=MODULE!GAUGE, X, Y, W, H lines";
+    if (name == "A.png" || name == "B.png") return "a PNG picture";
     return "";
 }
 
@@ -92,6 +100,14 @@ std::string wrapped(const std::string& text, size_t width) {
 bool is_option_like(const std::string& argument) {
     // "-5" is a number (a mouse coordinate), not an option.
     return argument.size() > 1 && argument[0] == '-' && !std::isdigit(static_cast<unsigned char>(argument[1]));
+}
+
+int tolerance_option(const std::string& name, const std::string& text) {
+    char* end = nullptr;
+    long n = std::strtol(text.c_str(), &end, 10);
+    if (text.empty() || *end || n < 0 || n > 255)
+        throw CLI::ValidationError(name + " takes a whole number from 0 to 255, not \"" + text + "\"");
+    return int(n);
 }
 
 double number_option(const std::string& name, const std::string& text, bool whole) {
@@ -127,7 +143,13 @@ CLI::Option* add_option(CLI::App& app, const Command& command, const OptionUse& 
         case OptionId::csv: option = app.add_option(spec.flags, a.csv, help); break;
         case OptionId::gauges: option = app.add_option(spec.flags, a.gauge_folders, help)->allow_extra_args(false); break;
         case OptionId::window: option = app.add_option(spec.flags, a.window, help); break;
+        case OptionId::expect: option = app.add_option(spec.flags, a.expect, help); break;
         case OptionId::list: option = app.add_flag(spec.flags, a.list, help); break;
+        case OptionId::show_mouse: option = app.add_flag(spec.flags, a.show_mouse, help); break;
+        case OptionId::tolerance:
+            option = app.add_option_function<std::string>(
+                spec.flags, [&a, name](const std::string& v) { a.tolerance = tolerance_option(name, v); }, help);
+            break;
         case OptionId::ticks: option = number(a.ticks, true); break;
         case OptionId::iterations: option = number(a.iterations, true); break;
         case OptionId::fps: option = number(a.fps, false); break;

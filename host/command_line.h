@@ -14,7 +14,7 @@
 namespace panelhost {
 
 enum class OptionId {
-    set, fail, output, csv, ticks, iterations, fps, format, timeout, gauges, window, list
+    set, fail, output, csv, ticks, iterations, fps, format, timeout, gauges, window, list, expect, tolerance, show_mouse
 };
 
 // What the command line held, for the command to run on.
@@ -31,6 +31,9 @@ struct Arguments {
     std::vector<std::string> gauge_folders;  // --gauges DIR
     std::string window;                      // --window NAME; empty: the layout's first
     bool list = false;                       // --list
+    std::string expect;                      // --expect GOLDEN.png; empty: none
+    int tolerance = 0;                       // --tolerance N, 0 to 255
+    bool show_mouse = false;                 // --show-mouse
 };
 
 // An option as one command takes it; value and help default to the option

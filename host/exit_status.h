@@ -10,6 +10,7 @@ enum class ExitStatus : int {
     ok = 0,
     bad_input = 1,          // bad command line, or an input file that cannot be read
     module_invalid = 2,     // the module failed its checks
+    pictures_differ = 2,    // a picture is not the one expected (render --expect, compare): a failed check too
     service_misuse = 3,     // it called a service this host lacks, or passed one a record not its own
     module_crashed = 4,
     module_hung = 5,        // a routine ran longer than --timeout
@@ -28,7 +29,8 @@ struct ExitStatusText {
 constexpr ExitStatusText exit_status_texts[] = {
     {ExitStatus::ok, "done (for check: the module passed)"},
     {ExitStatus::bad_input, "bad command line, or an input file (module, CSV) that cannot be read"},
-    {ExitStatus::module_invalid, "the module is invalid: it failed its checks"},
+    {ExitStatus::module_invalid,
+     "the module is invalid: it failed its checks (render --expect, compare: the pictures differ)"},
     {ExitStatus::service_misuse,
      "the module called a panel service this host does not provide, or passed one a record that is not its own"},
     {ExitStatus::module_crashed, "the module crashed"},

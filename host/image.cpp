@@ -207,6 +207,15 @@ void draw_through_window(Image& target, const Image& source, const Coverage& sou
     }
 }
 
+void draw_outline(Image& target, int left, int top, int right, int bottom, Rgba colour) {
+    for (int x = left; x <= right; ++x)
+        for (int y : {top, bottom})
+            if (target.contains(x, y)) target.at(x, y) = colour;
+    for (int y = top; y <= bottom; ++y)
+        for (int x : {left, right})
+            if (target.contains(x, y)) target.at(x, y) = colour;
+}
+
 int text_width(const std::string& text, int scale) {
     return stb_easy_font_width(const_cast<char*>(text.c_str())) * scale;
 }

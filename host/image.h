@@ -80,6 +80,10 @@ void draw_through_window(Image& target, const Image& source, const Coverage& sou
                          const Image& window, const Coverage& window_coverage, int x, int y, double offset_x,
                          double offset_y);
 
+// The edges of the box from (left, top) to (right, bottom), inclusive, a
+// pixel wide; what falls outside `target` is left out.
+void draw_outline(Image& target, int left, int top, int right, int bottom, Rgba colour);
+
 // Label text in a small built-in font, `scale` target pixels per font unit;
 // returns the width drawn. Text height is 12 units a line.
 int draw_text(Image& target, int x, int y, const std::string& text, Rgba colour, int scale = 1);

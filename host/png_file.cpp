@@ -27,6 +27,8 @@ void choose_png_filter() {
     (void)chosen;
 }
 
+}  // namespace
+
 void straighten(const Image& image, std::vector<uint8_t>& straight) {
     straight.resize(image.pixels.size() * 4);
     uint8_t* out = straight.data();
@@ -44,6 +46,8 @@ void straighten(const Image& image, std::vector<uint8_t>& straight) {
         out += 4;
     }
 }
+
+namespace {
 
 constexpr int png_deflate_level = 1;
 

@@ -37,6 +37,9 @@ private:
     std::vector<uint8_t> straight_;  // the picture with straight alpha
 };
 
+// The picture with straight alpha, four bytes a pixel: what its PNG file holds.
+void straighten(const Image& image, std::vector<uint8_t>& straight);
+
 // The picture as the bytes of a PNG file, encoded once.
 bool encode_png(const Image& image, std::vector<uint8_t>& png);
 
