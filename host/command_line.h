@@ -32,7 +32,7 @@ struct Arguments {
     std::string window;                      // --window NAME; empty: the layout's first
     bool list = false;                       // --list
     std::string expect;                      // --expect GOLDEN.png; empty: none
-    int tolerance = 0;                       // --tolerance N, 0 to 255
+    int tolerance = -1;                      // --tolerance N, 0 to 255; -1: not given (0)
     bool show_mouse = false;                 // --show-mouse
 };
 

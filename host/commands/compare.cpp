@@ -1,4 +1,5 @@
 // compare: two pictures, pixel by pixel, for golden-image tests.
+#include <algorithm>
 #include <cstdio>
 
 #include "host/commands/command_support.h"
@@ -12,7 +13,8 @@ ExitStatus compare(const Arguments& a) {
     if (!a.output.empty() && !output_file_possible(a.output)) return ExitStatus::bad_input;
     StraightPicture first, second;
     if (!read_picture(a.operands[0], first) || !read_picture(a.operands[1], second)) return ExitStatus::bad_input;
-    return report_comparison(a.operands[0] + " against " + a.operands[1], first, second, a.tolerance, a.output);
+    return report_comparison(a.operands[0] + " against " + a.operands[1], first, second, std::max(a.tolerance, 0),
+                             a.output);
 }
 
 }  // namespace

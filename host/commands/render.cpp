@@ -1,4 +1,5 @@
 // render: one gauge drawn at the variables given.
+#include <algorithm>
 #include <cstdio>
 
 #include "host/commands/command_support.h"
@@ -21,6 +22,10 @@ ExitStatus render(const Arguments& a) {
     std::vector<FailureAt> failures;
     const std::string diff_path = diff_path_for(a.output);
     if (!parse_failures(a.fails, failures, false) || !output_file_possible(a.output)) return ExitStatus::bad_input;
+    if (a.tolerance >= 0 && a.expect.empty()) {
+        std::fprintf(stderr, "panelhost render: --tolerance applies only to a comparison with --expect\n");
+        return ExitStatus::bad_input;
+    }
     StraightPicture expected;
     if (!a.expect.empty() && (!read_picture(a.expect, expected) || !output_file_possible(diff_path)))
         return ExitStatus::bad_input;
@@ -42,7 +47,8 @@ ExitStatus render(const Arguments& a) {
     std::printf("%s: \"%s\" %d x %d\n", a.output.c_str(), gauge->name.c_str(), image.width, image.height);
     if (a.expect.empty()) return ExitStatus::ok;
     ExitStatus status =
-        report_comparison(a.output + " against " + a.expect, expected, straight_picture(image), a.tolerance, diff_path);
+        report_comparison(a.output + " against " + a.expect, expected, straight_picture(image), std::max(a.tolerance, 0),
+                          diff_path);
     // A diff picture left by an earlier run would show a difference there is not.
     if (status == ExitStatus::ok && std::remove(diff_path.c_str()) == 0)
         std::printf("removed %s, an earlier run's diff picture\n", diff_path.c_str());
