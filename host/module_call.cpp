@@ -12,6 +12,10 @@ extern "C" double panelhost_call_returning_double(const void* routine, const uin
                                                   int32_t* imbalance);
 extern "C" void panelhost_call_returning_nothing(const void* routine, const uint32_t* args, uint32_t count,
                                                  int32_t* imbalance);
+extern "C" double panelhost_call_observed_double(const void* routine, const uint32_t* args, uint32_t count,
+                                                 int32_t* imbalance, panelhost::KeptState* states);
+extern "C" void panelhost_call_observed_nothing(const void* routine, const uint32_t* args, uint32_t count,
+                                                int32_t* imbalance, panelhost::KeptState* states);
 
 namespace panelhost {
 
@@ -28,6 +32,8 @@ std::atomic<DWORD> call_timeout_ms{10000};
 std::atomic<const char*> crash_what{nullptr};
 std::atomic<uintptr_t> crash_address{0};
 std::atomic<bool> watchdog_running{false};
+
+ModuleCallObserver* call_observer = nullptr;
 
 const char* exception_name(DWORD code) {
     switch (code) {
@@ -168,24 +174,38 @@ void set_module_call_timeout(double seconds) {
     call_timeout_ms.store(DWORD(std::clamp(seconds * 1000, 1.0, 4e9)));
 }
 
+void observe_module_calls(ModuleCallObserver* observer) { call_observer = observer; }
+
+double module_call_timeout() { return call_timeout_ms.load() / 1000.0; }
+
 double call_module_double(const char* what, const void* routine, const uint32_t* args, uint32_t count) {
     int32_t imbalance = 0;
     double result;
+    ModuleCallObserver* observer = call_observer;
+    KeptState states[2];
+    if (observer) observer->entering(what);
     {
         ModuleCallScope scope(what);
-        result = panelhost_call_returning_double(routine, args, count, &imbalance);
+        result = observer ? panelhost_call_observed_double(routine, args, count, &imbalance, states)
+                          : panelhost_call_returning_double(routine, args, count, &imbalance);
     }
     check_balance(what, imbalance, count);
+    if (observer) observer->left(what, true, states[0], states[1]);
     return result;
 }
 
 void call_module(const char* what, const void* routine, const uint32_t* args, uint32_t count) {
     int32_t imbalance = 0;
+    ModuleCallObserver* observer = call_observer;
+    KeptState states[2];
+    if (observer) observer->entering(what);
     {
         ModuleCallScope scope(what);
-        panelhost_call_returning_nothing(routine, args, count, &imbalance);
+        if (observer) panelhost_call_observed_nothing(routine, args, count, &imbalance, states);
+        else panelhost_call_returning_nothing(routine, args, count, &imbalance);
     }
     check_balance(what, imbalance, count);
+    if (observer) observer->left(what, false, states[0], states[1]);
 }
 
 }  // namespace panelhost

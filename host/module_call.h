@@ -41,8 +41,35 @@ private:
     const char* saved_;
 };
 
+// What the host calling convention says a routine leaves as it found it,
+// as it stood just before a module call and just after it.
+struct KeptState {
+    uint32_t ebx, esi, edi, ebp;  // callee-saved registers
+    uint32_t eflags;              // of which the direction flag must stay clear
+    uint16_t x87_control;
+    uint16_t x87_status;  // its TOP field: how deep the x87 register stack is
+    uint32_t mxcsr;       // its control bits; the status flags are sticky
+};
+static_assert(sizeof(KeptState) == 28);  // module_call.S writes it by offset
+
+// Told of every module call while it is set (validate): before the call,
+// and after it with the state on both sides. After an observed call the
+// caller's x87 control word, MXCSR and direction flag are back as they
+// were, whatever the routine left.
+class ModuleCallObserver {
+public:
+    virtual void entering(const char* what) = 0;
+    virtual void left(const char* what, bool returns_double, const KeptState& before, const KeptState& after) = 0;
+
+protected:
+    ~ModuleCallObserver() = default;
+};
+// Null: calls are no longer observed.
+void observe_module_calls(ModuleCallObserver* observer);
+
 // Seconds a module routine may run before the host gives up on it.
 void set_module_call_timeout(double seconds);
+double module_call_timeout();
 
 // Prints "panelhost: TEXT" on its own line and ends the process at once
 // with `status`, whatever other threads hold.
