@@ -195,6 +195,10 @@ void Host::update(const GaugeModel& gauge) {
     gauge_routine(gauge, gauge.header.routines[stored::update], "update", Service::pre_update);
 }
 
+void Host::update_element_alone(const GaugeModel& gauge, size_t element) {
+    if (installed(gauge)) update_element(gauge, element, false);
+}
+
 Image Host::draw(const GaugeModel& gauge) {
     Image canvas;
     draw(gauge, canvas);
@@ -253,6 +257,9 @@ void Host::service_install(uint32_t root) {
         if (e.kind == stored::needle && !e.calibration.empty()) {
             auto* table = module_->live<stored::CalibrationPoint>(e.needle.calibration);
             for (size_t p = 0; p < e.calibration.size(); ++p) table[p].angle = e.calibration[p].angle;
+            if (host_writes)
+                for (size_t p = 0; p < e.calibration.size(); ++p)
+                    host_writes->push_back({address(&table[p].angle), uint32_t(sizeof table[p].angle)});
         }
     }
     instance.installed = true;
@@ -357,6 +364,7 @@ void Host::service_lookup_var(uint32_t var) {
 void Host::refresh(uint32_t address, bool zeroed) {
     stored::ModuleVar& var = *module_->live<stored::ModuleVar>(address);
     if (updating_gauge_ && var.id) tokens_read[updating_gauge_].insert(var.id);
+    if (host_writes) host_writes->push_back({address, uint32_t(sizeof var)});
     std::memcpy(var.previous, var.value, sizeof var.value);
     var.pointer = GaugeModule::address_of(variables.slot(var.id));
     var.type = Variables::is_bcd(var.id) ? 1 : 0;

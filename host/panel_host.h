@@ -70,6 +70,9 @@ public:
     void draw(const GaugeModel& gauge, Image& canvas);
     void kill(const GaugeModel& gauge);
     bool installed(const GaugeModel& gauge) const;
+    // One element of an installed gauge updated alone, as element_list_update
+    // updates each (validate drives each element's routines by themselves).
+    void update_element_alone(const GaugeModel& gauge, size_t element);
 
     const ElementState& state(const GaugeModel& gauge, size_t element) const;
     MouseHit mouse(const GaugeModel& gauge, int x, int y) const;
@@ -107,6 +110,11 @@ public:
 
     // The variable tokens each gauge has read, its own and auxiliary ones.
     std::map<const GaugeModel*, std::set<uint32_t>> tokens_read;
+
+    // While set, every range of the module's memory the host writes (a
+    // variable record, a calibration angle) is added to it as address and
+    // size: validate tells the module's own writes from the host's by it.
+    std::vector<std::pair<uint32_t, uint32_t>>* host_writes = nullptr;
 
 private:
     Host() = default;
