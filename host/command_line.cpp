@@ -2,6 +2,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -49,6 +50,11 @@ constexpr OptionSpec option_table[] = {
      "(default 0: exactly equal)"},
     {OptionId::show_mouse, "--show-mouse", nullptr,
      "draw every mouse area over the gauge: its box, cursor and key event, with a legend below"},
+    {OptionId::strictness, "--strictness", "1-10",
+     "how hard to try (default 5): more random inputs and more repetitions as it rises, and from 3 on "
+     "gauge-callback codes beyond the documented ones, from 4 on the caller's x87 modes"},
+    {OptionId::seed, "--seed", "N", "seeds the random inputs (default 1): the same seed tries the same inputs"},
+    {OptionId::strict, "--strict", nullptr, "warnings fail as errors do"},
 };
 
 const OptionSpec& spec_of(OptionId id) {
@@ -74,6 +80,7 @@ const char* operand_help(const std::string& name) {
     if (name == "MODULE") return "the gauge module (.gau file)";
     if (name == "GAUGE") return "a gauge's name, exactly as the module stores it";
     if (name == "X" || name == "Y") return "a point on the gauge's face, in whole pixels from its top-left corner";
+    if (name == "GAUGE...") return "gauges to run, by name (default: all)";
     if (name == "LAYOUT") return "a panel layout file: [WindowNN] sections with gaugeNN=MODULE!GAUGE, X, Y, W, H lines";
     if (name == "A.png" || name == "B.png") return "a PNG picture";
     return "";
@@ -150,6 +157,33 @@ CLI::Option* add_option(CLI::App& app, const Command& command, const OptionUse& 
             option = app.add_option_function<std::string>(
                 spec.flags, [&a, name](const std::string& v) { a.tolerance = tolerance_option(name, v); }, help);
             break;
+        case OptionId::strictness:
+            option = app.add_option_function<std::string>(
+                spec.flags,
+                [&a, name](const std::string& v) {
+                    char* end = nullptr;
+                    long n = std::strtol(v.c_str(), &end, 10);
+                    if (v.empty() || !std::isdigit(static_cast<unsigned char>(v[0])) || *end || n < 1 || n > 10)
+                        throw CLI::ValidationError(name + " takes a whole number from 1 to 10, not \"" + v + "\"");
+                    a.strictness = int(n);
+                },
+                help);
+            break;
+        case OptionId::seed:
+            option = app.add_option_function<std::string>(
+                spec.flags,
+                [&a, name](const std::string& v) {
+                    char* end = nullptr;
+                    errno = 0;
+                    unsigned long long n = std::strtoull(v.c_str(), &end, 10);
+                    if (v.empty() || !std::isdigit(static_cast<unsigned char>(v[0])) || *end || errno)
+                        throw CLI::ValidationError(name + " takes a whole number from 0 to 18446744073709551615, not \"" +
+                                                   v + "\"");
+                    a.seed = n;
+                },
+                help);
+            break;
+        case OptionId::strict: option = app.add_flag(spec.flags, a.strict, help); break;
         case OptionId::ticks: option = number(a.ticks, true); break;
         case OptionId::iterations: option = number(a.iterations, true); break;
         case OptionId::fps: option = number(a.fps, false); break;
@@ -194,6 +228,7 @@ std::string usage_of(const Command& command) {
     for (size_t i = 0; i < command.operands.size(); ++i)
         usage += std::string(i == required ? " [" : " ") + command.operands[i];
     if (command.optional_operands) usage += "]";
+    if (command.more_operands) usage += std::string(" [") + command.more_operands + "...]";
     for (const OptionUse& use : command.options)
         if (use.required) usage += " " + short_name(spec_of(use.id)) + " " + value_of(use);
     return usage + " [options]";
@@ -233,8 +268,8 @@ std::string overview() {
         "\n"
         "Every command takes --timeout SECONDS: how long a module routine may run (default 10).\n"
         "--format json prints results as one JSON document (check, describe, mouse, bench,\n"
-        "variables); check --format junit as a JUnit XML report. panelhost variables lists\n"
-        "the variable tokens this host knows by name.\n"
+        "variables, validate); check and validate --format junit as a JUnit XML report.\n"
+        "panelhost variables lists the variable tokens this host knows by name.\n"
         "\n"
         "exit status:\n";
     for (const ExitStatusText& e : exit_status_texts) text += format("  %d  %s\n", code(e.status), e.meaning);
@@ -279,6 +314,12 @@ int run(const Command& command, int argc, char** argv) {
     std::vector<std::string> operands(command.operands.size());
     for (size_t i = 0; i < operands.size(); ++i)
         app.add_option(command.operands[i], operands[i], operand_help(command.operands[i]))->type_name("");
+    std::vector<std::string> more;
+    if (command.more_operands) {
+        // CLI11 itself marks it "GAUGE ...".
+        app.add_option(command.more_operands, more, operand_help(std::string(command.more_operands) + "..."))
+            ->type_name("");
+    }
     std::string footer;
     for (const OptionUse& use : options_of(command)) add_option(app, command, use, a);
     if (command.lists_variables)
@@ -311,6 +352,7 @@ int run(const Command& command, int argc, char** argv) {
     std::vector<std::string> got;
     for (const std::string& o : operands)
         if (!o.empty()) got.push_back(o);
+    got.insert(got.end(), more.begin(), more.end());
     for (const std::string& extra : app.remaining()) {
         if (extra == "--") continue;
         if (!is_option_like(extra)) {
@@ -324,7 +366,8 @@ int run(const Command& command, int argc, char** argv) {
                         false);
         return fail("unknown option " + name, false);
     }
-    if (got.size() > command.operands.size() || got.size() < command.operands.size() - command.optional_operands)
+    if (got.size() < command.operands.size() - command.optional_operands ||
+        (got.size() > command.operands.size() && !command.more_operands))
         return fail(wrong_count(command, got), true);
     for (const OptionUse& use : command.options)
         if (use.required && !app.get_option(long_name(spec_of(use.id)))->count())

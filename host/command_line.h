@@ -14,7 +14,8 @@
 namespace panelhost {
 
 enum class OptionId {
-    set, fail, output, csv, ticks, iterations, fps, format, timeout, gauges, window, list, expect, tolerance, show_mouse
+    set, fail, output, csv, ticks, iterations, fps, format, timeout, gauges, window, list, expect, tolerance, show_mouse,
+    strictness, seed, strict
 };
 
 // What the command line held, for the command to run on.
@@ -34,6 +35,9 @@ struct Arguments {
     std::string expect;                      // --expect GOLDEN.png; empty: none
     int tolerance = -1;                      // --tolerance N, 0 to 255; -1: not given (0)
     bool show_mouse = false;                 // --show-mouse
+    int strictness = 5;                      // validate: 1 to 10
+    uint64_t seed = 1;                       // validate: of its random inputs
+    bool strict = false;                     // validate: warnings fail too
 };
 
 // An option as one command takes it; value and help default to the option
@@ -49,6 +53,7 @@ struct Command {
     const char* name;
     std::vector<const char*> operands = {};  // names of its operands, in order: "MODULE", "GAUGE"
     size_t optional_operands = 0;             // how many of the last operands may be left out
+    const char* more_operands = nullptr;      // any number of these may follow the operands: "GAUGE"
     const char* summary;                // one line for `panelhost --help`
     const char* description;            // the paragraph its --help starts with
     std::vector<OptionUse> options = {};  // besides --help and --timeout, which every command takes
