@@ -30,7 +30,8 @@ constexpr ExitStatusText exit_status_texts[] = {
     {ExitStatus::ok, "done (for check: the module passed)"},
     {ExitStatus::bad_input, "bad command line, or an input file (module, CSV) that cannot be read"},
     {ExitStatus::module_invalid,
-     "the module is invalid: it failed its checks (render --expect, compare: the pictures differ)"},
+     "the module is invalid: it failed its checks (render --expect, compare: the pictures differ; validate: a "
+     "test failed)"},
     {ExitStatus::service_misuse,
      "the module called a panel service this host does not provide, or passed one a record that is not its own"},
     {ExitStatus::module_crashed, "the module crashed"},
