@@ -31,6 +31,18 @@ enum Fault {
     hanging_entry,          // the entry routine never returns when loaded
     code_writes_files,      // entry and init routines leave a file beside the module; bitmap 103 is absent
     entry_protects_records, // the entry routine makes the records' pages read-only once loaded
+    // For validate: routines that keep their results in range, then one
+    // planted fault each in what they do.
+    limited_routines,       // none: validate passes it
+    nan_for_infinity,       // the needle's routine returns a not-a-number for an infinite input
+    result_past_axis,       // the strip's routine limits to 0 to 110 on its 0 to 100 axis
+    fpu_control_changed,    // the needle's routine sets the x87 precision to 24 bits and leaves it so
+    callee_saved_clobbered, // the strip's routine returns with ebx changed
+    writes_read_only_data,  // the needle's routine writes into a constant in read-only data
+    writes_other_record,    // the needle's routine moves the strip, another element's record
+    hidden_state,           // the needle's routine averages with the input before
+    hanging_routine,        // the needle's routine never returns for an input above a million
+    precision_dependent,    // the needle's routine divides and multiplies in the caller's x87 precision
 };
 constexpr Fault fault = FIXTURE_FAULT;
 
@@ -86,11 +98,56 @@ void __stdcall module_init() {
     if (fault == code_writes_files) leave_file("init_ran.txt");
 }
 
+constexpr bool limits_results = fault >= limited_routines;
+
+// Above high gives high; at or above low passes; anything else gives low.
+double limited(double value, double low, double high) { return value > high ? high : value >= low ? value : low; }
+
+// In read-only data.
+const double reading_scale = 1.0;
+
+extern ELEMENT_MOVING_IMAGE strip;
+
 double __stdcall needle_value(ELEMENT_NEEDLE* needle) {
     if (fault == reentrant_routine) panels().element_list_update(root());
-    return needle->source_var.value.number;
+    double value = needle->source_var.value.number;
+    if (!limits_results) return value;
+    if (fault == nan_for_infinity && __builtin_isinf(value)) return __builtin_nan("");
+    if (fault == fpu_control_changed) {
+        static const unsigned short single_precision = 0x007F;
+        __asm__ volatile("fldcw %0" : : "m"(single_precision));
+    }
+    if (fault == writes_read_only_data) *const_cast<volatile double*>(&reading_scale) = value;
+    if (fault == writes_other_record) ++strip.header.position.x;
+    if (fault == hidden_state) {
+        static double before = 0;
+        double smoothed = (value + before) / 2;
+        before = value;
+        value = smoothed;
+    }
+    while (fault == hanging_routine && value > 1e6) Sleep(100);
+    if (fault == precision_dependent) {
+        volatile double third = value / 3;  // x87 arithmetic: rounded as the control word says
+        value = third * 3;
+    }
+    return limited(value, 0, 100);
 }
-double __stdcall strip_value(ELEMENT_MOVING_IMAGE* strip) { return strip->source_var_y.value.number; }
+double __stdcall strip_value(ELEMENT_MOVING_IMAGE* strip) {
+    double value = strip->source_var_y.value.number;
+    if (!limits_results) return value;
+    return limited(value, 0, fault == result_past_axis ? 110 : 100);
+}
+}  // namespace
+
+// Returns 0 with ebx changed, which the host calling convention keeps.
+extern "C" double __stdcall strip_clobbering_ebx(ELEMENT_MOVING_IMAGE*);
+__asm__(".text\n"
+        "_strip_clobbering_ebx@4:\n"
+        "    fldz\n"
+        "    movl $0x12345678, %ebx\n"
+        "    ret $4\n");
+
+namespace {
 
 // Pivot at the face's centre; 0 straight up, 100 at three o'clock.
 NONLINEARITY calibration[] = {
@@ -152,7 +209,7 @@ __attribute__((section(".elements"))) ELEMENT_MOVING_IMAGE strip = {
     .source_var_y = {.id = 390},
     .min_y = 0,
     .max_y = 100,
-    .update_y = strip_value,
+    .update_y = fault == callee_saved_clobbered ? strip_clobbering_ebx : strip_value,
 };
 
 ELEMENT_HEADER* face_children[] = {&needle.header, &strip.header, nullptr};
