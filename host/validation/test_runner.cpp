@@ -212,6 +212,58 @@ void TestRunner::host_warnings(Host& host) {
     host.warnings.clear();
 }
 
+std::vector<Sample> TestRunner::gauge_samples(Host& host, const GaugeModel& g, InputRandom& random) {
+    stage("install");
+    host.install(g);
+    stage("finding the variables it reads");
+    std::vector<InputToken> tokens = variables_read(host, g, {}, [&] { host.update(g); });
+    return repeat_samples(tokens, notable_values(g), effort_.repeat_inputs, random);
+}
+
+TestRunner::Results TestRunner::pass(Host& host, const GaugeModel& g, const std::vector<Sample>& samples,
+                                     const std::vector<size_t>& order, uint16_t control_word) {
+    const std::vector<RoutineOutput> outputs = outputs_of(g);
+    const uint16_t saved = x87_control_word();
+    Results results(samples.size());
+    for (size_t i : order) {
+        trying(samples[i]);
+        samples[i].apply(host.variables);
+        if (control_word) set_x87_control_word(control_word);
+        host.update(g);
+        if (control_word) set_x87_control_word(saved);
+        for (const RoutineOutput& o : outputs) results[i].push_back(bits_of(output_value(host, g, o)));
+    }
+    return results;
+}
+
+void TestRunner::differences(const GaugeModel& g, const std::vector<Sample>& samples, const Results& first,
+                             const Results& later, TestFinding::Level level, Fault fault, const std::string& first_how,
+                             const std::string& later_how) {
+    const std::vector<RoutineOutput> outputs = outputs_of(g);
+    for (size_t o = 0; o < outputs.size(); ++o)
+        for (size_t i = 0; i < samples.size(); ++i) {
+            if (first[i][o] == later[i][o]) continue;
+            std::string place = std::to_string(o) + later_how;
+            if (findings_.count_again(fault, place)) continue;
+            double was, now;
+            std::memcpy(&was, &first[i][o], sizeof was);
+            std::memcpy(&now, &later[i][o], sizeof now);
+            findings_.add(level, fault, place,
+                          format("the %s returned %s %s and %s %s", output_name(g, outputs[o]).c_str(),
+                                 shortest_text(was).c_str(), first_how.c_str(), shortest_text(now).c_str(),
+                                 later_how.c_str()),
+                          sample_text(samples[i]));
+        }
+}
+
+void TestRunner::handle_growth(unsigned long first, unsigned long last, int cycles, const std::string& over) {
+    if (cycles > 2 && last >= first + unsigned(cycles - 1))
+        findings_.add(TestFinding::warning, Fault::handle_leak, "handles",
+                      format("the process's handles grew from %lu to %lu over %d %s", first, last, cycles - 1,
+                             over.c_str()),
+                      "");
+}
+
 std::unique_ptr<TestRunner::Loaded> TestRunner::load(int gauge) {
     stage("loading the module");
     Report report;
@@ -334,46 +386,29 @@ void TestRunner::repeatable(const PlannedTest& test) {
     if (!loaded) return;
     Host* host = loaded->host.get();
     const GaugeModel* g = &host->gauges()[size_t(test.gauge)];
-    stage("install");
-    host->install(*g);
-    stage("finding the variables it reads");
-    std::vector<InputToken> tokens = variables_read(*host, *g, {}, [&] { host->update(*g); });
     InputRandom random(settings_.seed, test.name);
-    const std::vector<Sample> samples = repeat_samples(tokens, notable_values(*g), effort_.repeat_inputs, random);
-    const std::vector<RoutineOutput> outputs = outputs_of(*g);
-
-    using Results = std::vector<std::vector<uint64_t>>;
-    auto pass = [&](const std::vector<size_t>& order) {
-        Results results(samples.size());
-        for (size_t i : order) {
-            trying(samples[i]);
-            samples[i].apply(host->variables);
-            host->update(*g);
-            for (const RoutineOutput& o : outputs) results[i].push_back(bits_of(output_value(*host, *g, o)));
-        }
-        return results;
-    };
+    const std::vector<Sample> samples = gauge_samples(*host, *g, random);
     std::vector<size_t> in_order(samples.size()), shuffled;
     for (size_t i = 0; i < in_order.size(); ++i) in_order[i] = i;
     shuffled = in_order;
     for (size_t i = shuffled.size(); i > 1; --i) std::swap(shuffled[i - 1], shuffled[random.below(i)]);
 
     stage("first pass");
-    const Results first = pass(in_order);
+    const Results first = pass(*host, *g, samples, in_order);
     struct Later {
         const char* how;
         Results results;
     };
     std::vector<Later> later;
     stage("second pass, the same inputs in the same order");
-    later.push_back({"in a second pass over the same inputs in the same order", pass(in_order)});
+    later.push_back({"in a second pass over the same inputs in the same order", pass(*host, *g, samples, in_order)});
     stage("third pass, the same inputs in another order");
-    later.push_back({"when the same inputs came in another order", pass(shuffled)});
+    later.push_back({"when the same inputs came in another order", pass(*host, *g, samples, shuffled)});
     stage("kill and install again");
     host->kill(*g);
     host->install(*g);
     stage("fourth pass, after a kill and an install");
-    later.push_back({"after a kill and a new install", pass(in_order)});
+    later.push_back({"after a kill and a new install", pass(*host, *g, samples, in_order)});
     host_warnings(*host);
     close(loaded);
     loaded = load(test.gauge);
@@ -383,23 +418,10 @@ void TestRunner::repeatable(const PlannedTest& test) {
     stage("install in the reloaded module");
     host->install(*g);
     stage("fifth pass, after unloading and loading the module again");
-    later.push_back({"after the module was unloaded and loaded again", pass(in_order)});
-
+    later.push_back({"after the module was unloaded and loaded again", pass(*host, *g, samples, in_order)});
     for (const Later& l : later)
-        for (size_t o = 0; o < outputs.size(); ++o)
-            for (size_t i = 0; i < samples.size(); ++i) {
-                if (first[i][o] == l.results[i][o]) continue;
-                std::string place = std::to_string(o) + l.how;
-                if (findings_.count_again(Fault::not_repeatable, place)) continue;
-                double was, now;
-                std::memcpy(&was, &first[i][o], sizeof was);
-                std::memcpy(&now, &l.results[i][o], sizeof now);
-                findings_.add(TestFinding::error, Fault::not_repeatable, place,
-                              format("the %s returned %s in the first pass and %s %s",
-                                     output_name(*g, outputs[o]).c_str(), shortest_text(was).c_str(),
-                                     shortest_text(now).c_str(), l.how),
-                              sample_text(samples[i]));
-            }
+        differences(*g, samples, first, l.results, TestFinding::error, Fault::not_repeatable, "in the first pass",
+                    l.how);
     result_.inputs = samples.size() * (later.size() + 1);
     host_warnings(*host);
     close(loaded);
@@ -435,11 +457,7 @@ void TestRunner::install_and_kill(const PlannedTest& test) {
         }
         ++result_.inputs;
     }
-    if (cycles > 2 && handles >= handles_first + DWORD(cycles - 1))
-        findings_.add(TestFinding::warning, Fault::handle_leak, "handles",
-                      format("the process's handles grew from %lu to %lu over %d installs and kills of \"%s\"",
-                             (unsigned long)handles_first, (unsigned long)handles, cycles - 1, g.name.c_str()),
-                      "");
+    handle_growth(handles_first, handles, cycles, format("installs and kills of \"%s\"", g.name.c_str()));
     host_warnings(host);
     close(loaded);
 }
@@ -449,27 +467,10 @@ void TestRunner::caller_modes(const PlannedTest& test) {
     if (!loaded) return;
     Host& host = *loaded->host;
     const GaugeModel& g = host.gauges()[size_t(test.gauge)];
-    stage("install");
-    host.install(g);
-    stage("finding the variables it reads");
-    std::vector<InputToken> tokens = variables_read(host, g, {}, [&] { host.update(g); });
     InputRandom random(settings_.seed, test.name);
-    const std::vector<Sample> samples = repeat_samples(tokens, notable_values(g), effort_.repeat_inputs, random);
-    const std::vector<RoutineOutput> outputs = outputs_of(g);
-    const uint16_t saved = x87_control_word();
-    auto pass = [&](uint16_t control_word) {
-        std::vector<std::vector<uint64_t>> results;
-        for (const Sample& s : samples) {
-            trying(s);
-            s.apply(host.variables);
-            set_x87_control_word(control_word);
-            host.update(g);
-            set_x87_control_word(saved);
-            results.emplace_back();
-            for (const RoutineOutput& o : outputs) results.back().push_back(bits_of(output_value(host, g, o)));
-        }
-        return results;
-    };
+    const std::vector<Sample> samples = gauge_samples(host, g, random);
+    std::vector<size_t> in_order(samples.size());
+    for (size_t i = 0; i < in_order.size(); ++i) in_order[i] = i;
     // Windows starts a program with 53-bit precision; Direct3D drops it to
     // 24 bits unless told not to; a program of its own may pick anything.
     constexpr uint16_t usual = 0x027F;
@@ -479,25 +480,13 @@ void TestRunner::caller_modes(const PlannedTest& test) {
     } modes[] = {{0x007F, "24-bit precision"}, {0x037F, "64-bit precision"}, {0x0E7F, "rounding toward zero"},
                  {0x067F, "rounding down"}};
     stage("x87 control word 0x027F: 53-bit precision, rounding to nearest");
-    const auto baseline = pass(usual);
+    const Results baseline = pass(host, g, samples, in_order, usual);
     for (const auto& mode : modes) {
         stage(format("x87 control word 0x%04X: %s", unsigned(mode.word), mode.what));
-        const auto results = pass(mode.word);
-        for (size_t o = 0; o < outputs.size(); ++o)
-            for (size_t i = 0; i < samples.size(); ++i) {
-                if (results[i][o] == baseline[i][o]) continue;
-                std::string place = std::to_string(o) + mode.what;
-                if (findings_.count_again(Fault::caller_modes, place)) continue;
-                double was, now;
-                std::memcpy(&was, &baseline[i][o], sizeof was);
-                std::memcpy(&now, &results[i][o], sizeof now);
-                findings_.add(TestFinding::warning, Fault::caller_modes, place,
-                              format("the %s returned %s with the x87 control word at 0x%04X and %s at 0x%04X (%s): "
-                                     "its results hang on the caller's x87 modes",
-                                     output_name(g, outputs[o]).c_str(), shortest_text(was).c_str(), unsigned(usual),
-                                     shortest_text(now).c_str(), unsigned(mode.word), mode.what),
-                              sample_text(samples[i]));
-            }
+        differences(g, samples, baseline, pass(host, g, samples, in_order, mode.word), TestFinding::warning,
+                    Fault::caller_modes, format("with the x87 control word at 0x%04X", unsigned(usual)),
+                    format("at 0x%04X (%s): its results hang on the caller's x87 modes", unsigned(mode.word),
+                           mode.what));
     }
     result_.inputs = samples.size() * (std::size(modes) + 1);
     host_warnings(host);
@@ -534,11 +523,7 @@ void TestRunner::load_and_unload(const PlannedTest&) {
         }
         ++result_.inputs;
     }
-    if (cycles > 2 && handles >= handles_first + DWORD(cycles - 1))
-        findings_.add(TestFinding::warning, Fault::handle_leak, "handles",
-                      format("the process's handles grew from %lu to %lu over %d loads and unloads",
-                             (unsigned long)handles_first, (unsigned long)handles, cycles - 1),
-                      "");
+    handle_growth(handles_first, handles, cycles, "loads and unloads");
 }
 
 }  // namespace panelhost

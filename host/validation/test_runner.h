@@ -48,6 +48,20 @@ private:
     void caller_modes(const PlannedTest& test);
     void load_and_unload(const PlannedTest& test);
 
+    // Each output's results (bits) for each sample, by sample.
+    using Results = std::vector<std::vector<uint64_t>>;
+    // Installs the gauge and makes the inputs of a test going over them several times.
+    std::vector<Sample> gauge_samples(Host& host, const GaugeModel& gauge, InputRandom& random);
+    // The samples in `order` through the gauge's update routine, with the
+    // x87 control word at `control_word` (0: as it is) around each update.
+    Results pass(Host& host, const GaugeModel& gauge, const std::vector<Sample>& samples,
+                 const std::vector<size_t>& order, uint16_t control_word = 0);
+    // A finding for each output whose `later` results differ from its `first`.
+    void differences(const GaugeModel& gauge, const std::vector<Sample>& samples, const Results& first,
+                     const Results& later, TestFinding::Level level, Fault fault, const std::string& first_how,
+                     const std::string& later_how);
+    void handle_growth(unsigned long first, unsigned long last, int cycles, const std::string& over);
+
     void stage(const std::string& text);
     void trying(const Sample& sample);
     std::string current_input() const;
