@@ -127,6 +127,11 @@ ModuleModel one_needle_gauge() {
     sharing.name = "element 2 (needle)";
     sharing.calibration_points.clear();
     g.elements.push_back(sharing);
+    // A parent and its child: with the end of the parent and of the list, four records.
+    g.header.mouse_areas = 0x6000;
+    g.mouse_areas.resize(2);
+    g.mouse_areas[0].record.rect_type = stored::mouse_parent;
+    g.mouse_areas[1].record.rect_type = stored::mouse_child;
     model.gauges.push_back(g);
     return model;
 }
@@ -150,6 +155,8 @@ TEST(ValidationRecords, EachByteIsTheModulesOrTheHosts) {
     EXPECT_EQ(map.find(0x4000)->name, "failure list of element 1 (needle) of \"Probe\"");
     EXPECT_FALSE(field(0x1000 + 44).host_owned);  // the header's default size
     EXPECT_TRUE(field(0x1000 + 48).host_owned);
+    EXPECT_EQ(map.find(0x6000 + 4 * 44 - 1)->name, "mouse-area list of \"Probe\"");
+    EXPECT_EQ(map.find(0x6000 + 4 * 44), nullptr);
     map.add_variable(0x5000, 0, "Probe");
     EXPECT_TRUE(field(0x5000 + 12).host_owned);
     EXPECT_FALSE(field(0x5000).host_owned);

@@ -60,6 +60,10 @@ validate_finds(hanging_routine "Fixture/element 2/results" hang
                "element 2 .*has not returned after 1.0 s .while edge and random inputs. input: 61="
                --json "${failed} == ['Fixture/element 2/results', 'Fixture/repeatable']")
 set_tests_properties(cli_validate_finds_hanging_routine PROPERTIES TIMEOUT 60)
+# Even the host's own fields of another gauge's records are not the routine's.
+cli_test(validate_finds_a_write_into_another_gauge STATUS 2
+         --json "any(f['fault'] == 'memory-write' and re.search('element 2 .* wrote into the previous position of element 1 .* of \"Second\", a record of another gauge', f['text']) for t in doc['tests'] if t['name'] == 'Fixture/element 2/results' for f in t['findings'])"
+         RUN validate $<TARGET_FILE:fixture_writes_other_gauge> Fixture --strictness 1 --format json)
 # A routine handing the host another gauge's tree.
 cli_test(validate_finds_a_borrowed_tree STATUS 2
          --json "'Second/lifecycle' in ${failed} and 'Fixture/lifecycle' not in ${failed}"

@@ -43,6 +43,7 @@ enum Fault {
     hidden_state,           // the needle's routine averages with the input before
     hanging_routine,        // the needle's routine never returns for an input above a million
     precision_dependent,    // the needle's routine divides and multiplies in the caller's x87 precision
+    writes_other_gauge,     // the needle's routine writes into a host-owned field of the second gauge's face
 };
 constexpr Fault fault = FIXTURE_FAULT;
 
@@ -107,6 +108,7 @@ double limited(double value, double low, double high) { return value > high ? hi
 const double reading_scale = 1.0;
 
 extern ELEMENT_MOVING_IMAGE strip;
+extern ELEMENT_STATIC_IMAGE second_face;
 
 double __stdcall needle_value(ELEMENT_NEEDLE* needle) {
     if (fault == reentrant_routine) panels().element_list_update(root());
@@ -119,6 +121,7 @@ double __stdcall needle_value(ELEMENT_NEEDLE* needle) {
     }
     if (fault == writes_read_only_data) *const_cast<volatile double*>(&reading_scale) = value;
     if (fault == writes_other_record) ++strip.header.position.x;
+    if (fault == writes_other_gauge) ++second_face.header.previous_position.x;
     if (fault == hidden_state) {
         static double before = 0;
         double smoothed = (value + before) / 2;
@@ -275,7 +278,9 @@ __declspec(dllexport) GAUGESLINKAGE<2> Linkage = {
     .module_id = GAUGES_MODULE_ID,
     .module_init = module_init,
     .module_deinit = nothing,
-    .gauge_table = {&fixture_gauge, fault == borrowed_tree || fault == duplicate_name ? &second_gauge : nullptr,
+    .gauge_table = {&fixture_gauge,
+                    fault == borrowed_tree || fault == duplicate_name || fault == writes_other_gauge ? &second_gauge
+                                                                                                  : nullptr,
                     nullptr},
 };
 }
