@@ -2,6 +2,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -253,6 +254,15 @@ private:
     const Command& command_;
 };
 
+// The commands with `format` among their --format choices, in --help's order, joined by `separator`.
+std::string commands_taking(Format format, const char* separator) {
+    std::string names;
+    for (const Command* c : all_commands())
+        if (std::find(c->formats.begin(), c->formats.end(), format) != c->formats.end())
+            names += (names.empty() ? "" : separator) + std::string(c->name);
+    return names;
+}
+
 std::string overview() {
     std::string text =
         "usage: panelhost COMMAND [ARGS...]   (panelhost COMMAND --help for more)\n"
@@ -264,14 +274,13 @@ std::string overview() {
         std::string usage = usage_of(*c);
         text += format("  %-44s %s\n", usage.substr(0, usage.size() - std::strlen(" [options]")).c_str(), c->summary);
     }
-    text +=
-        "\n"
-        "Every command takes --timeout SECONDS: how long a module routine may run (default 10).\n"
-        "--format json prints results as one JSON document (check, describe, mouse, bench,\n"
-        "variables, validate); check and validate --format junit as a JUnit XML report.\n"
-        "panelhost variables lists the variable tokens this host knows by name.\n"
-        "\n"
-        "exit status:\n";
+    text += "\n" +
+            wrapped("Every command takes --timeout SECONDS: how long a module routine may run (default 10). "
+                    "--format json prints results as one JSON document (" + commands_taking(Format::json, ", ") +
+                    "); " + commands_taking(Format::junit, " and ") +
+                    " --format junit as a JUnit XML report. panelhost variables lists the variable tokens this "
+                    "host knows by name.", 79) +
+            "\n\nexit status:\n";
     for (const ExitStatusText& e : exit_status_texts) text += format("  %d  %s\n", code(e.status), e.meaning);
     return text;
 }

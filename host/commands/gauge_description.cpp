@@ -10,11 +10,6 @@ namespace panelhost {
 
 namespace {
 
-Json variable_json(uint32_t token) {
-    VariableWords v = variable_words(token);
-    return {{"token", v.token}, {"name", v.name}, {"unit", v.unit}};
-}
-
 Json optional_variable_json(uint32_t token) { return token ? variable_json(token) : Json(nullptr); }
 
 // A routine's address, null when there is none.
@@ -210,6 +205,11 @@ Json area_tree_json(const GaugeModel& gauge, int index) {
 }
 
 }  // namespace
+
+Json variable_json(uint32_t token) {
+    VariableWords v = variable_words(token);
+    return {{"token", v.token}, {"name", v.name}, {"unit", v.unit}};
+}
 
 Json mouse_area_json(const MouseArea& area) {
     const stored::MouseRect& r = area.record;

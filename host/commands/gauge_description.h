@@ -4,6 +4,7 @@
 // tools (describe, mouse --list, and the area under a point for mouse).
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "host/gauge_model.h"
@@ -12,6 +13,8 @@
 namespace panelhost {
 
 std::string gauge_text(const GaugeModel& gauge);
+// A variable by token: {token, name, unit} from the host's catalogue.
+Json variable_json(uint32_t token);
 Json gauge_json(const GaugeModel& gauge);
 
 // The mouse areas, one line each, nested parents indented under theirs.
