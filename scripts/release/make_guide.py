@@ -28,6 +28,7 @@ import re
 import shutil
 import subprocess
 import sys
+import tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from module_version import product_version  # noqa: E402
@@ -46,14 +47,29 @@ def hex_id(value):
 
 
 # ---------------------------------------------------------------------------
-# The module's facts, in one shape whatever printed them.
+# The module's facts: its records as `panelhost describe` reads them from the
+# file, and the variables each gauge reads when it runs, from a render at
+# rest (describe runs no module code, so it cannot see a variable a routine
+# looks up for itself).
 
-def read_facts(path):
-    with open(path, encoding="utf-8") as f:
-        facts = json.load(f)
+def flat_mouse_areas(tree, parent=-1):
+    """describe's tree of mouse areas in list order, each with its parent's index (-1: none)."""
+    areas = []
+    for a in tree:
+        box = a["box"]
+        areas.append({"index": a["index"], "kind": a["kind"], "parent": parent,
+                      "box": (box["x"], box["y"], box["width"], box["height"]), "cursor": a["cursor_name"],
+                      "help_id": a["help_id"], "event": a["key_event"]})
+        areas += flat_mouse_areas(a["children"], a["index"])
+    return areas
+
+
+def read_facts(described, variables_read):
+    """`described`: describe --format json's document; `variables_read`: by
+    gauge name, render --format json's variables_read."""
     gauges = []
-    for g in facts["gauges"]:
-        areas = g["mouse_areas"]
+    for g in described["gauges"]:
+        areas = flat_mouse_areas(g["mouse_areas"])
         gauges.append({
             "name": g["name"],
             "index": g["index"],
@@ -61,7 +77,8 @@ def read_facts(path):
             "default_size_mm": g["default_size_mm"],
             "elements": g["elements"],
             "mouse_areas": areas,
-            "variables_read": g["variables_read"],
+            "variables_on_elements": {v["token"] for v in g["variables"]},
+            "variables_read": variables_read[g["name"]],
             # The whole-gauge area's help identifier is the gauge's tooltip.
             "help_id": areas[0]["help_id"] if areas else 0,
         })
@@ -137,15 +154,13 @@ def facts_html(gauge, layout_line, parts):
     rows.append(("Name in a layout line", "<code>Corvalenx!%s</code>" % html.escape(gauge["name"])))
     rows.append(("Default size", "%d &times; %d panel pixels (its face picture); the module's default width: %d mm"
                  % (gauge["face"] + (gauge["default_size_mm"],))))
-    read = gauge["variables_read"]
-    on_elements = {v["token"] for e in gauge["elements"] for v in e["variables"]}
     rows.append(("Simulator variables", "<br>".join(
-        variable_text(v) + ("" if v["token"] in on_elements else " &mdash; read alongside") for v in read)
-        or "none"))
+        variable_text(v) + ("" if v["token"] in gauge["variables_on_elements"] else " &mdash; read alongside")
+        for v in gauge["variables_read"]) or "none"))
     failures = {}
     for name, element in zip(names, gauge["elements"]):
         for f in element["failures"]:
-            failures.setdefault((f["key"], f["action"]), []).append(name)
+            failures.setdefault((f["key"], f["action_name"]), []).append(name)
     rows.append(("Failures", "<br>".join(
         "key %d: %s %s" % (key, {"freeze": "freezes", "zero": "zeroes"}.get(action, action), ", ".join(parts))
         for (key, action), parts in sorted(failures.items())) or "none"))
@@ -189,27 +204,60 @@ def mouse_map_html(gauge, picture_src, caption):
 
 # ---------------------------------------------------------------------------
 
+def run_to_files(command):
+    """Runs `command`; its exit status, stdout and stderr. The output goes
+    through files, not pipes: the Wine services a panelhost run may start
+    outlive it holding what it was given open, and a pipe would not end
+    until they do (seconds after each run)."""
+    with tempfile.TemporaryFile() as stdout, tempfile.TemporaryFile() as stderr:
+        status = subprocess.run(command, stdin=subprocess.DEVNULL, stdout=stdout, stderr=stderr).returncode
+        stdout.seek(0)
+        stderr.seek(0)
+        return status, stdout.read().decode("utf-8"), stderr.read().decode("utf-8", "replace")
+
+
 class Guide:
     def __init__(self, args):
         self.args = args
-        self.gauges = read_facts(args.facts)
+        described = self.panelhost_json("describe", args.module)
+        self.gauges = read_facts(described, self.variables_read_at_rest([g["name"] for g in described["gauges"]]))
         self.by_name = {g["name"]: g for g in self.gauges}
         self.layout_lines = layout_lines(args.layout)
         self.version = product_version(args.module)
         self.pictures = {}  # gauge name -> first picture (src) for the contents
 
+    def panelhost_json(self, *arguments, warnings_allowed=False):
+        """Runs a panelhost command with --format json; its document. A
+        warning is an error unless allowed: the guide shows no reading it did not mean."""
+        status, stdout, stderr = run_to_files([*self.args.panelhost, *arguments, "--format", "json"])
+        if status != 0:
+            raise GuideError("panelhost %s failed (%d):\n%s" % (arguments[0], status, stderr))
+        doc = json.loads(stdout)
+        if doc["warnings"] and not warnings_allowed:
+            raise GuideError("panelhost %s warned:\n%s" % (arguments[0], "\n".join(doc["warnings"])))
+        return doc
+
+    def variables_read_at_rest(self, names):
+        """Each gauge run once with nothing set (which panelhost warns of):
+        the variables it reads, by gauge name."""
+        read = {}
+        with tempfile.TemporaryDirectory() as scratch:
+            for name in names:
+                picture = os.path.join(scratch, "at-rest.png")
+                doc = self.panelhost_json("render", self.args.module, name, "-o", picture, warnings_allowed=True)
+                read[name] = doc["variables_read"]
+        return read
+
     def render(self, gauge, settings, failures, image):
-        command = [*self.args.panelhost, "render", self.args.module, gauge["name"]]
+        arguments = ["render", self.args.module, gauge["name"]]
         for s in settings:
-            command += ["--set", s]
+            arguments += ["--set", s]
         for f in failures:
-            command += ["--fail", f]
-        command += ["-o", os.path.join(self.args.out, image)]
-        done = subprocess.run(command, capture_output=True, text=True)
-        if done.returncode != 0:
-            raise GuideError("%s: panelhost render failed (%d):\n%s" % (image, done.returncode, done.stderr))
-        if "warning" in done.stderr:
-            raise GuideError("%s: panelhost render warned:\n%s" % (image, done.stderr))
+            arguments += ["--fail", f]
+        try:
+            self.panelhost_json(*arguments, "-o", os.path.join(self.args.out, image))
+        except GuideError as e:
+            raise GuideError("%s: %s" % (image, e))
 
     def gauge_page(self, source, text):
         m = re.match(r"\s*<!--\s*gauge:\s*(.+?)\s*-->", text)
@@ -320,7 +368,6 @@ class Guide:
 
 def main():
     p = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
-    p.add_argument("--facts", required=True, help="the module's gauges as JSON")
     p.add_argument("--module", required=True, help="the shipped module, rendered for the pictures")
     p.add_argument("--panelhost", required=True, help="the panelhost command (may hold spaces: split)")
     p.add_argument("--docs", required=True, help="the hand-written pages")
