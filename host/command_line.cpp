@@ -56,6 +56,8 @@ constexpr OptionSpec option_table[] = {
      "gauge-callback codes beyond the documented ones, from 4 on the caller's x87 modes"},
     {OptionId::seed, "--seed", "N", "seeds the random inputs (default 1): the same seed tries the same inputs"},
     {OptionId::strict, "--strict", nullptr, "warnings fail as errors do"},
+    {OptionId::layout, "--layout", "LAYOUT",
+     "a panel layout file: every gauge of a window, each at its place and size (see panelhost panel --help)"},
 };
 
 const OptionSpec& spec_of(OptionId id) {
@@ -185,6 +187,7 @@ CLI::Option* add_option(CLI::App& app, const Command& command, const OptionUse& 
                 help);
             break;
         case OptionId::strict: option = app.add_flag(spec.flags, a.strict, help); break;
+        case OptionId::layout: option = app.add_option(spec.flags, a.layout, help); break;
         case OptionId::ticks: option = number(a.ticks, true); break;
         case OptionId::iterations: option = number(a.iterations, true); break;
         case OptionId::fps: option = number(a.fps, false); break;
@@ -224,12 +227,19 @@ std::string value_of(const OptionUse& use) { return use.value ? use.value : spec
 
 // "render MODULE GAUGE -o OUT.png [options]", "describe MODULE [GAUGE] [options]"
 std::string usage_of(const Command& command) {
+    std::string operands;
+    for (const char* operand : command.operands) operands += std::string(" ") + operand;
     std::string usage = command.name;
-    const size_t required = command.operands.size() - command.optional_operands;
-    for (size_t i = 0; i < command.operands.size(); ++i)
-        usage += std::string(i == required ? " [" : " ") + command.operands[i];
-    if (command.optional_operands) usage += "]";
-    if (command.more_operands) usage += std::string(" [") + command.more_operands + "...]";
+    if (command.instead_of_operands) {
+        const OptionSpec& instead = spec_of(*command.instead_of_operands);
+        usage += " {" + operands.substr(1) + " | " + long_name(instead) + " " + instead.value + "}";
+    } else {
+        const size_t required = command.operands.size() - command.optional_operands;
+        for (size_t i = 0; i < command.operands.size(); ++i)
+            usage += std::string(i == required ? " [" : " ") + command.operands[i];
+        if (command.optional_operands) usage += "]";
+        if (command.more_operands) usage += std::string(" [") + command.more_operands + "...]";
+    }
     for (const OptionUse& use : command.options)
         if (use.required) usage += " " + short_name(spec_of(use.id)) + " " + value_of(use);
     return usage + " [options]";
@@ -299,6 +309,10 @@ std::string wrong_count(const Command& command, const std::vector<std::string>& 
     std::string wanted = and_list(command.operands, 0, required), quoted;
     if (required < all) wanted += " (and optionally " + and_list(command.operands, required, all) + ")";
     for (const std::string& p : got) quoted += (quoted.empty() ? "\"" : ", \"") + p + "\"";
+    if (command.instead_of_operands) {
+        const OptionSpec& instead = spec_of(*command.instead_of_operands);
+        wanted += ", or " + long_name(instead) + " " + instead.value;
+    }
     size_t n = got.size();
     return format("needs %s; got %zu argument%s%s%s%s", wanted.c_str(), n, n == 1 ? "" : "s", n ? " (" : "",
                   quoted.c_str(), n ? ")" : "");
@@ -375,8 +389,14 @@ int run(const Command& command, int argc, char** argv) {
                         false);
         return fail("unknown option " + name, false);
     }
-    if (got.size() < command.operands.size() - command.optional_operands ||
-        (got.size() > command.operands.size() && !command.more_operands))
+    bool operands_replaced = command.instead_of_operands &&
+                             app.get_option(long_name(spec_of(*command.instead_of_operands)))->count();
+    if (operands_replaced && !got.empty())
+        return fail(format("%s takes the place of %s; got both", long_name(spec_of(*command.instead_of_operands)).c_str(),
+                           and_list(command.operands, 0, command.operands.size()).c_str()),
+                    true);
+    if (!operands_replaced && (got.size() < command.operands.size() - command.optional_operands ||
+                               (got.size() > command.operands.size() && !command.more_operands)))
         return fail(wrong_count(command, got), true);
     for (const OptionUse& use : command.options)
         if (use.required && !app.get_option(long_name(spec_of(use.id)))->count())

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <initializer_list>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -15,7 +16,7 @@ namespace panelhost {
 
 enum class OptionId {
     set, fail, output, csv, ticks, iterations, fps, format, timeout, gauges, window, list, expect, tolerance, show_mouse,
-    strictness, seed, strict
+    strictness, seed, strict, layout
 };
 
 // What the command line held, for the command to run on.
@@ -38,6 +39,7 @@ struct Arguments {
     int strictness = 5;                      // validate: 1 to 10
     uint64_t seed = 1;                       // validate: of its random inputs
     bool strict = false;                     // validate: warnings fail too
+    std::string layout;                      // --layout LAYOUT, in place of the operands
 };
 
 // An option as one command takes it; value and help default to the option
@@ -60,6 +62,8 @@ struct Command {
     std::vector<Format> formats = {};     // what --format accepts; empty: no --format
     bool lists_variables = false;       // its --help ends with the variable catalogue
     ExitStatus (*run)(const Arguments&);
+    // An option that, given, takes the place of all the operands (play --layout).
+    std::optional<OptionId> instead_of_operands = std::nullopt;
 };
 
 // Every command, in the order `panelhost --help` lists them.

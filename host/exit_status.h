@@ -16,6 +16,7 @@ enum class ExitStatus : int {
     module_hung = 5,        // a routine ran longer than --timeout
     calling_convention = 6, // a routine did not remove its own arguments
     host_fault = 7,         // panelhost itself failed (a fault outside any module call)
+    encoder_failed = 8,     // no ffmpeg to make the video, or it failed
 };
 
 constexpr int code(ExitStatus status) { return static_cast<int>(status); }
@@ -38,6 +39,7 @@ constexpr ExitStatusText exit_status_texts[] = {
     {ExitStatus::module_hung, "a module routine ran longer than --timeout"},
     {ExitStatus::calling_convention, "a module routine broke the host calling convention (callee removes its arguments)"},
     {ExitStatus::host_fault, "panelhost itself failed (an internal fault); it says where"},
+    {ExitStatus::encoder_failed, "no ffmpeg to make the video, or it failed: no video was written"},
 };
 
 }  // namespace panelhost

@@ -138,7 +138,14 @@ void check_balance(const char* what, int32_t imbalance, uint32_t count) {
 
 }  // namespace
 
+namespace {
+std::atomic<void (*)()> cleanup_before_stop{nullptr};
+}  // namespace
+
+void set_cleanup_before_stop(void (*cleanup)()) { cleanup_before_stop.store(cleanup); }
+
 void stop(ExitStatus status, const char* text) {
+    if (auto cleanup = cleanup_before_stop.exchange(nullptr)) cleanup();
     // WriteFile rather than stdio: this may run on a thread with almost no
     // stack, or while another thread holds stdio's lock.
     std::fflush(stdout);

@@ -74,5 +74,8 @@ double module_call_timeout();
 // Prints "panelhost: TEXT" on its own line and ends the process at once
 // with `status`, whatever other threads hold.
 [[noreturn]] void stop(ExitStatus status, const char* text);
+// Run by stop() first: a command's way to remove what it had half written.
+// It may run on any thread and must not print. Null for none.
+void set_cleanup_before_stop(void (*cleanup)());
 
 }  // namespace panelhost

@@ -196,13 +196,17 @@ void warn_unused(Output& out, Host& host, const GaugeModel& gauge, const std::se
 }
 
 void warn_unset(Output& out, Host& host, const GaugeModel& gauge, const std::set<uint32_t>& given) {
+    warn_unset(out, "\"" + gauge.name + "\"", host.tokens_read[&gauge], given);
+}
+
+void warn_unset(Output& out, const std::string& reader, const std::set<uint32_t>& read,
+                const std::set<uint32_t>& given) {
     std::vector<uint32_t> unset;
-    for (uint32_t token : host.tokens_read[&gauge])
+    for (uint32_t token : read)
         if (!given.count(token)) unset.push_back(token);
     if (unset.empty()) return;
-    out.warning(format("\"%s\" read %s, which %s never set: %s 0", gauge.name.c_str(),
-                       token_list(unset, true).c_str(), unset.size() == 1 ? "was" : "were",
-                       unset.size() == 1 ? "it read" : "they read"));
+    out.warning(format("%s read %s, which %s never set: %s 0", reader.c_str(), token_list(unset, true).c_str(),
+                       unset.size() == 1 ? "was" : "were", unset.size() == 1 ? "it read" : "they read"));
 }
 
 void print_host_warnings(Host& host, Output& out) {

@@ -59,6 +59,9 @@ void warn_unused(Output& out, Host& host, const GaugeModel& gauge, const std::se
                  const std::string& source, const std::vector<FailureAt>& failures);
 // One line per gauge for the variables it read that nothing set (they read 0).
 void warn_unset(Output& out, Host& host, const GaugeModel& gauge, const std::set<uint32_t>& given);
+// The same for any reader of variables (a panel window's gauges), named as given.
+void warn_unset(Output& out, const std::string& reader, const std::set<uint32_t>& read,
+                const std::set<uint32_t>& given);
 // The host's own warnings (from running the module), once each.
 void print_host_warnings(Host& host, Output& out);
 

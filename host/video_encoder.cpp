@@ -1,0 +1,491 @@
+#include "host/video_encoder.h"
+
+#include <winsock2.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cctype>
+#include <cmath>
+
+#include "host/module_call.h"
+#include "host/report.h"
+#include "host/windows_error.h"
+
+namespace panelhost {
+
+// ---------------------------------------------------------------------------
+// What the video is.
+
+std::optional<VideoFormat> video_format_of(const std::string& path) {
+    size_t dot = path.find_last_of("./\\");
+    if (dot == std::string::npos || path[dot] != '.') return std::nullopt;
+    std::string extension = path.substr(dot + 1);
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return char(std::tolower(c)); });
+    if (extension == "mp4") return VideoFormat::mp4;
+    if (extension == "webm") return VideoFormat::webm;
+    if (extension == "gif") return VideoFormat::gif;
+    return std::nullopt;
+}
+
+namespace {
+
+// A rate as ffmpeg reads it: 18, 29.97.
+std::string rate_text(double fps) { return format("%.10g", fps); }
+
+// A GIF's frame delay is a whole number of hundredths of a second. Browsers
+// play a delay under 2 as 10, so 2 (50 fps) is the shortest that holds.
+constexpr int shortest_gif_delay = 2, longest_gif_delay = 65535;
+
+}  // namespace
+
+VideoPlan plan_video(VideoFormat format, int width, int height, double fps) {
+    VideoPlan plan;
+    plan.format = format;
+    plan.frame_width = plan.video_width = width;
+    plan.frame_height = plan.video_height = height;
+    plan.fps = fps;
+    plan.ffmpeg_rate = rate_text(fps);
+    if (format == VideoFormat::gif) {
+        double hundredths = 100 / fps;
+        int delay = int(std::clamp(std::round(hundredths), double(shortest_gif_delay), double(longest_gif_delay)));
+        plan.fps = 100.0 / delay;
+        plan.ffmpeg_rate = panelhost::format("100/%d", delay);
+        if (std::fabs(plan.fps - fps) > 1e-9 * fps) {
+            const char* why = hundredths < 1.5 ? ", and browsers slow down any under 2"
+                              : hundredths > longest_gif_delay ? ", at most 65535"
+                                                               : "";
+            double change = std::fabs(fps / plan.fps - 1) * 100;
+            plan.notes.push_back(panelhost::format("GIF frame delays are whole hundredths of a second%s: %s fps plays at "
+                                        "%.4g fps (%d/100 s a frame), %.3g%% %s than asked",
+                                        why, rate_text(fps).c_str(), plan.fps, delay, change,
+                                        plan.fps < fps ? "slower" : "faster"));
+        }
+    }
+    if (format == VideoFormat::mp4 && (width % 2 || height % 2)) {
+        // The H.264 profile every player takes stores colour per two by two
+        // pixels.
+        plan.video_width += width % 2;
+        plan.video_height += height % 2;
+        plan.notes.push_back(panelhost::format("MP4 frames have sides of whole pairs of pixels: %d x %d frames are stored as "
+                                    "%d x %d, a black edge right and below",
+                                    width, height, plan.video_width, plan.video_height));
+    }
+    return plan;
+}
+
+std::vector<std::string> VideoPlan::ffmpeg_arguments(const std::string& output) const {
+    // Frames arrive as the host keeps them, RGBA with premultiplied alpha:
+    // their colour channels alone are the picture over black.
+    std::vector<std::string> arguments = {
+        "-hide_banner", "-loglevel", "error", "-nostdin", "-y",
+        "-f", "rawvideo", "-pix_fmt", "rgb0", "-video_size", panelhost::format("%dx%d", frame_width, frame_height),
+        "-framerate", ffmpeg_rate, "-i", "pipe:0"};
+    auto add = [&](std::initializer_list<std::string> more) { arguments.insert(arguments.end(), more); };
+    switch (format) {
+        case VideoFormat::mp4:
+            if (video_width != frame_width || video_height != frame_height)
+                add({"-vf", panelhost::format("pad=%d:%d", video_width, video_height)});
+            add({"-c:v", "libx264", "-preset", "veryfast", "-crf", "20", "-pix_fmt", "yuv420p", "-movflags",
+                 "+faststart", "-f", "mp4"});
+            break;
+        case VideoFormat::webm:
+            add({"-c:v", "libvpx-vp9", "-deadline", "realtime", "-cpu-used", "8", "-row-mt", "1", "-crf", "30",
+                 "-b:v", "0", "-pix_fmt", "yuv420p", "-f", "webm"});
+            break;
+        case VideoFormat::gif:
+            // A palette of each frame's own colours, made as the frame
+            // passes: a palette for the whole video would need every frame
+            // before the first could be written.
+            add({"-vf", "split[frame][copy];[copy]palettegen=stats_mode=single:reserve_transparent=0[palette];"
+                        "[frame][palette]paletteuse=new=1",
+                 "-f", "gif"});
+            break;
+    }
+    arguments.push_back(output);
+    return arguments;
+}
+
+std::string windows_command_line(const std::vector<std::string>& arguments) {
+    std::string line;
+    for (const std::string& argument : arguments) {
+        if (!line.empty()) line += ' ';
+        if (!argument.empty() && argument.find_first_of(" \t\n\v\"") == std::string::npos) {
+            line += argument;
+            continue;
+        }
+        // Backslashes are plain characters except before a quote, where
+        // each stands for half of itself.
+        line += '"';
+        size_t backslashes = 0;
+        for (char c : argument) {
+            if (c == '\\') {
+                ++backslashes;
+                continue;
+            }
+            line.append(c == '"' ? 2 * backslashes + 1 : backslashes, '\\');
+            line += c;
+            backslashes = 0;
+        }
+        line.append(2 * backslashes, '\\');
+        line += '"';
+    }
+    return line;
+}
+
+// ---------------------------------------------------------------------------
+// The ffmpeg process.
+
+class EncoderProcess {
+public:
+    virtual ~EncoderProcess() = default;
+    // All of `size` bytes to its standard input; false once it stopped reading.
+    virtual bool send(const void* bytes, size_t size) = 0;
+    // Ends its input and waits at most `wait_ms` for it to end: its exit
+    // status, when it was learnt.
+    virtual std::optional<int> end_input(unsigned long wait_ms) = 0;
+};
+
+namespace {
+
+// A Windows program, its standard input a pipe.
+class WindowsEncoderProcess : public EncoderProcess {
+public:
+    static std::unique_ptr<EncoderProcess> start(const std::string& program, const std::string& command_line,
+                                                 std::string& error) {
+        SECURITY_ATTRIBUTES inherited{sizeof inherited, nullptr, TRUE};
+        HANDLE read_end = nullptr, write_end = nullptr, error_copy = nullptr;
+        // A megabyte: ffmpeg reads whole frames.
+        if (!CreatePipe(&read_end, &write_end, &inherited, 1 << 20)) {
+            error = "cannot make a pipe to ffmpeg: " + windows_error(GetLastError());
+            return nullptr;
+        }
+        SetHandleInformation(write_end, HANDLE_FLAG_INHERIT, 0);
+        // ffmpeg's messages go to the user; stdout is this program's own.
+        DuplicateHandle(GetCurrentProcess(), GetStdHandle(STD_ERROR_HANDLE), GetCurrentProcess(), &error_copy, 0,
+                        TRUE, DUPLICATE_SAME_ACCESS);
+        STARTUPINFOA startup{};
+        startup.cb = sizeof startup;
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdInput = read_end;
+        startup.hStdOutput = error_copy;
+        startup.hStdError = error_copy;
+        PROCESS_INFORMATION started{};
+        std::string line = command_line;
+        bool ok = CreateProcessA(program.c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                                 &startup, &started);
+        DWORD code = GetLastError();
+        CloseHandle(read_end);
+        if (error_copy) CloseHandle(error_copy);
+        if (!ok) {
+            CloseHandle(write_end);
+            error = "cannot start " + program + ": " + windows_error(code);
+            return nullptr;
+        }
+        CloseHandle(started.hThread);
+        auto process = std::make_unique<WindowsEncoderProcess>();
+        process->input_ = write_end;
+        process->process_ = started.hProcess;
+        return process;
+    }
+    ~WindowsEncoderProcess() override {
+        end_input(0);
+        CloseHandle(process_);
+    }
+
+    bool send(const void* bytes, size_t size) override {
+        auto* at = static_cast<const char*>(bytes);
+        while (size > 0 && input_) {
+            DWORD done = 0;
+            if (!WriteFile(input_, at, DWORD(std::min<size_t>(size, 1 << 30)), &done, nullptr) || done == 0) return false;
+            at += done;
+            size -= done;
+        }
+        return input_ != nullptr;
+    }
+
+    std::optional<int> end_input(unsigned long wait_ms) override {
+        if (input_) CloseHandle(input_);
+        input_ = nullptr;
+        if (WaitForSingleObject(process_, wait_ms) != WAIT_OBJECT_0) {
+            TerminateProcess(process_, 1);
+            WaitForSingleObject(process_, 5000);  // so it lets go of its file
+            return std::nullopt;
+        }
+        DWORD code = 0;
+        if (!GetExitCodeProcess(process_, &code)) return std::nullopt;
+        return int(code);
+    }
+
+private:
+    HANDLE input_ = nullptr, process_ = nullptr;
+};
+
+// Wine's own calls, present only under Wine.
+template <typename Function>
+Function wine_call(const char* library, const char* name) {
+    return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA(library), name)));
+}
+
+bool running_under_wine() { return wine_call<void (*)()>("ntdll.dll", "wine_get_version") != nullptr; }
+
+std::wstring widened(const std::string& text, unsigned code_page) {
+    std::wstring wide(text.size(), L'\0');
+    wide.resize(size_t(MultiByteToWideChar(code_page, 0, text.data(), int(text.size()), wide.data(), int(wide.size()))));
+    return wide;
+}
+
+// The name of a Windows path on the machine under Wine (UTF-8); empty when
+// it has none. The file need not exist, its folder must.
+std::string machine_path_of(const std::string& path) {
+    using UnixFileName = char*(__cdecl*)(const wchar_t*);
+    auto unix_file_name = wine_call<UnixFileName>("kernel32.dll", "wine_get_unix_file_name");
+    char full[MAX_PATH * 4];
+    DWORD length = GetFullPathNameA(path.c_str(), sizeof full, full, nullptr);
+    if (!unix_file_name || length == 0 || length >= sizeof full) return "";
+    std::string windows = full;
+    size_t cut = windows.find_last_of('\\');
+    char* folder = unix_file_name(widened(windows.substr(0, cut + 1), CP_ACP).c_str());
+    if (!folder) return "";
+    std::string machine = folder;
+    HeapFree(GetProcessHeap(), 0, folder);
+    if (machine.empty() || machine.back() != '/') machine += '/';
+    std::wstring name = widened(windows.substr(cut + 1), CP_ACP);
+    std::string name_utf8(name.size() * 4, '\0');
+    name_utf8.resize(size_t(WideCharToMultiByte(CP_UTF8, 0, name.data(), int(name.size()), name_utf8.data(),
+                                                int(name_utf8.size()), nullptr, nullptr)));
+    return machine + name_utf8;
+}
+
+// The Windows name of a program of the machine under Wine; empty when none.
+std::wstring windows_name_of_machine_path(const char* path) {
+    using DosFileName = wchar_t*(__cdecl*)(const char*);
+    auto dos_file_name = wine_call<DosFileName>("kernel32.dll", "wine_get_dos_file_name");
+    wchar_t* name = dos_file_name ? dos_file_name(path) : nullptr;
+    if (!name) return L"";
+    std::wstring copy = name;
+    HeapFree(GetProcessHeap(), 0, name);
+    return copy;
+}
+
+// Two connected loopback sockets. Wine passes a socket, unlike a pipe, to a
+// program of the machine under it as a file descriptor.
+bool socket_pair(SOCKET& mine, SOCKET& theirs) {
+    static const bool started = [] {
+        WSADATA data;
+        return WSAStartup(MAKEWORD(2, 2), &data) == 0;
+    }();
+    mine = theirs = INVALID_SOCKET;
+    if (!started) return false;
+    SOCKET listener = WSASocketW(AF_INET, SOCK_STREAM, IPPROTO_TCP, nullptr, 0, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    int length = sizeof address;
+    bool ok = listener != INVALID_SOCKET && bind(listener, (sockaddr*)&address, sizeof address) == 0 &&
+              listen(listener, 1) == 0 && getsockname(listener, (sockaddr*)&address, &length) == 0;
+    if (ok) {
+        mine = WSASocketW(AF_INET, SOCK_STREAM, IPPROTO_TCP, nullptr, 0, 0);
+        ok = mine != INVALID_SOCKET && connect(mine, (sockaddr*)&address, sizeof address) == 0;
+    }
+    if (ok) {
+        theirs = accept(listener, nullptr, nullptr);
+        ok = theirs != INVALID_SOCKET;
+    }
+    if (listener != INVALID_SOCKET) closesocket(listener);
+    if (!ok) {
+        if (mine != INVALID_SOCKET) closesocket(mine);
+        mine = INVALID_SOCKET;
+    }
+    return ok;
+}
+
+// ffmpeg of the machine under Wine, through its /bin/sh: Wine gives no
+// handle to such a process, so the shell reports on its standard output
+// whether it found ffmpeg, then ffmpeg's exit status. ffmpeg's own output
+// goes to standard error, the user's.
+constexpr const char* machine_ffmpeg_script =
+    "command -v ffmpeg >/dev/null 2>&1 || { echo missing; exit 0; }; echo found; ffmpeg \"$@\" >&2; echo $?";
+
+class MachineEncoderProcess : public EncoderProcess {
+public:
+    static std::unique_ptr<EncoderProcess> start(const std::vector<std::string>& ffmpeg_arguments,
+                                                 std::string& error) {
+        auto process = std::make_unique<MachineEncoderProcess>();
+        SOCKET input_end = INVALID_SOCKET, report_end = INVALID_SOCKET;
+        if (!socket_pair(process->input_, input_end) || !socket_pair(process->report_, report_end)) {
+            if (input_end != INVALID_SOCKET) closesocket(input_end);
+            error = "cannot connect to ffmpeg: " + windows_error(WSAGetLastError());
+            return nullptr;
+        }
+        std::wstring shell = windows_name_of_machine_path("/bin/sh");
+        std::vector<std::string> arguments = {"sh", "-c", machine_ffmpeg_script, "panelhost-ffmpeg"};
+        arguments.insert(arguments.end(), ffmpeg_arguments.begin(), ffmpeg_arguments.end());
+        std::wstring line = widened(windows_command_line(arguments), CP_UTF8);
+        for (SOCKET s : {input_end, report_end}) SetHandleInformation(HANDLE(s), HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdInput = HANDLE(input_end);
+        startup.hStdOutput = HANDLE(report_end);
+        startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+        PROCESS_INFORMATION started{};
+        bool ok = !shell.empty() && CreateProcessW(shell.c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                                                   nullptr, &startup, &started);
+        DWORD code = GetLastError();
+        closesocket(input_end);
+        closesocket(report_end);
+        if (!ok) {
+            error = "cannot start /bin/sh to run ffmpeg" + (shell.empty() ? std::string() : ": " + windows_error(code));
+            return nullptr;
+        }
+        // Wine gives none for such a process, but in case it ever does.
+        if (started.hThread) CloseHandle(started.hThread);
+        if (started.hProcess) CloseHandle(started.hProcess);
+        std::string found = process->report_line();
+        if (found != "found") {
+            error = found == "missing" ? "no ffmpeg on the PATH (Debian: apt-get install ffmpeg)"
+                                       : "/bin/sh did not start ffmpeg";
+            return nullptr;
+        }
+        return process;
+    }
+    ~MachineEncoderProcess() override {
+        end_input(0);
+        if (report_ != INVALID_SOCKET) closesocket(report_);
+    }
+
+    bool send(const void* bytes, size_t size) override {
+        auto* at = static_cast<const char*>(bytes);
+        while (size > 0 && input_ != INVALID_SOCKET) {
+            int done = ::send(input_, at, int(std::min<size_t>(size, 1 << 24)), 0);
+            if (done <= 0) return false;
+            at += done;
+            size -= size_t(done);
+        }
+        return input_ != INVALID_SOCKET;
+    }
+
+    std::optional<int> end_input(unsigned long wait_ms) override {
+        if (input_ != INVALID_SOCKET) {
+            shutdown(input_, SD_SEND);
+            closesocket(input_);
+            input_ = INVALID_SOCKET;
+        }
+        if (report_ == INVALID_SOCKET) return std::nullopt;
+        if (wait_ms != INFINITE) {
+            DWORD timeout = std::max<DWORD>(1, wait_ms);
+            setsockopt(report_, SOL_SOCKET, SO_RCVTIMEO, (const char*)&timeout, sizeof timeout);
+        }
+        std::string status = report_line();
+        closesocket(report_);
+        report_ = INVALID_SOCKET;
+        char* end = nullptr;
+        long code = std::strtol(status.c_str(), &end, 10);
+        if (status.empty() || *end) return std::nullopt;
+        return int(code);
+    }
+
+private:
+    // The shell's next line of report; empty at its end.
+    std::string report_line() {
+        std::string line;
+        char c;
+        while (recv(report_, &c, 1, 0) == 1 && c != '\n') line += c;
+        return line;
+    }
+
+    SOCKET input_ = INVALID_SOCKET, report_ = INVALID_SOCKET;
+};
+
+// ffmpeg.exe in a folder of the PATH; empty when none holds it.
+std::string windows_ffmpeg() {
+    DWORD size = GetEnvironmentVariableA("PATH", nullptr, 0);
+    if (size == 0) return "";
+    std::string folders(size, '\0');
+    folders.resize(GetEnvironmentVariableA("PATH", folders.data(), size));
+    char found[MAX_PATH];
+    DWORD length = SearchPathA(folders.c_str(), "ffmpeg.exe", nullptr, MAX_PATH, found, nullptr);
+    return length > 0 && length < MAX_PATH ? std::string(found) : std::string();
+}
+
+std::atomic<VideoEncoder*> running_encoder{nullptr};
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+
+std::unique_ptr<VideoEncoder> VideoEncoder::start(const std::string& path, const VideoPlan& plan, std::string& error) {
+    std::unique_ptr<VideoEncoder> encoder(new VideoEncoder);
+    encoder->path_ = path;
+    encoder->plan_ = plan;
+    encoder->temporary_ = format("%s.%lu.partial", path.c_str(), (unsigned long)GetCurrentProcessId());
+    if (std::string program = windows_ffmpeg(); !program.empty()) {
+        encoder->encoder_ = program;
+        std::vector<std::string> arguments = plan.ffmpeg_arguments(encoder->temporary_);
+        arguments.insert(arguments.begin(), program);
+        encoder->process_ = WindowsEncoderProcess::start(program, windows_command_line(arguments), error);
+    } else if (running_under_wine()) {
+        encoder->encoder_ = "ffmpeg";
+        std::string temporary = machine_path_of(encoder->temporary_);
+        if (temporary.empty()) error = "cannot find where " + encoder->temporary_ + " is outside Wine";
+        else encoder->process_ = MachineEncoderProcess::start(plan.ffmpeg_arguments(temporary), error);
+    } else {
+        error = "no ffmpeg.exe on the PATH";
+    }
+    if (!encoder->process_) return nullptr;
+    running_encoder.store(encoder.get());
+    set_cleanup_before_stop(abandon_running);
+    return encoder;
+}
+
+VideoEncoder::~VideoEncoder() {
+    if (!process_) return;
+    end_input(10000);
+    DeleteFileA(temporary_.c_str());
+}
+
+std::optional<int> VideoEncoder::end_input(unsigned long wait_ms) {
+    VideoEncoder* self = this;
+    if (running_encoder.compare_exchange_strong(self, nullptr)) set_cleanup_before_stop(nullptr);
+    std::optional<int> status = process_ ? process_->end_input(wait_ms) : std::nullopt;
+    process_.reset();
+    return status;
+}
+
+void VideoEncoder::abandon_running() {
+    if (VideoEncoder* encoder = running_encoder.exchange(nullptr)) {
+        encoder->process_->end_input(5000);
+        DeleteFileA(encoder->temporary_.c_str());
+    }
+}
+
+bool VideoEncoder::write(const Image& frame) {
+    static_assert(sizeof(Rgba) == 4, "frames go to ffmpeg as rgb0, four bytes a pixel");
+    if (stopped_reading_ || !process_) return false;
+    // A frame of another size would shift every frame after it.
+    if (frame.width != plan_.frame_width || frame.height != plan_.frame_height ||
+        !process_->send(frame.pixels.data(), frame.pixels.size() * sizeof(Rgba))) {
+        stopped_reading_ = true;
+        return false;
+    }
+    ++frames_taken_;
+    return true;
+}
+
+bool VideoEncoder::finish(std::string& error) {
+    std::optional<int> status = end_input(INFINITE);
+    std::string problem;
+    if (!status) problem = "ended without an exit status";
+    else if (*status != 0) problem = format("failed (exit status %d)", *status);
+    else if (stopped_reading_) problem = format("ended after taking %zu frames, before the last", frames_taken_);
+    else if (!MoveFileExA(temporary_.c_str(), path_.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED))
+        problem = "made it, but it cannot be named " + path_ + ": " + windows_error(GetLastError());
+    if (problem.empty()) return true;
+    DeleteFileA(temporary_.c_str());
+    error = encoder_ + " " + problem + ": no video written to " + path_;
+    return false;
+}
+
+}  // namespace panelhost
