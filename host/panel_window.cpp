@@ -10,6 +10,13 @@ namespace panelhost {
 Image scale_picture(const Image& picture, int width, int height) {
     if (picture.width == width && picture.height == height) return picture;
     Image scaled(width, height);
+    scale_picture(picture, scaled);
+    return scaled;
+}
+
+void scale_picture(const Image& picture, Image& scaled) {
+    const int width = scaled.width, height = scaled.height;
+    scaled.pixels.resize(size_t(width) * height);
     static_assert(sizeof(Rgba) == 4);
     // Filters without negative lobes: an area average when shrinking, linear
     // when enlarging. Sharpening filters ring around a needle's edge and can
@@ -19,7 +26,6 @@ Image scale_picture(const Image& picture, int width, int height) {
                                picture.height, 0, reinterpret_cast<unsigned char*>(scaled.pixels.data()), width,
                                height, 0, 4, STBIR_ALPHA_CHANNEL_NONE, 0, STBIR_EDGE_CLAMP, filter,
                                STBIR_COLORSPACE_LINEAR, nullptr);
-    return scaled;
 }
 
 bool read_bitmap_file(const std::string& path, Image& picture, std::string& error) {
@@ -112,7 +118,7 @@ std::unique_ptr<PanelWindow> PanelWindow::prepare(PanelLayout& layout, LayoutWin
     for (const LayoutGauge& g : window.gauges) {
         std::string why;
         Host* host = modules.host(g.module, why);
-        panel->gauges_.push_back({&g, host, host->gauge(g.gauge)});
+        panel->gauges_.push_back({&g, host, host->gauge(g.gauge), {}, {}});
     }
     return panel;
 }
@@ -130,12 +136,26 @@ void PanelWindow::update() {
 }
 
 Image PanelWindow::draw() {
-    Image panel = background_;
-    for (const Placed& p : gauges_) {
-        Image face = p.host->draw(*p.gauge);
-        blit(panel, scale_picture(face, p.layout->width, p.layout->height), p.layout->x, p.layout->y);
-    }
+    Image panel;
+    draw(panel);
     return panel;
+}
+
+void PanelWindow::draw(Image& panel) {
+    panel.width = background_.width;
+    panel.height = background_.height;
+    panel.pixels.assign(background_.pixels.begin(), background_.pixels.end());
+    for (Placed& p : gauges_) {
+        p.host->draw(*p.gauge, p.face);
+        const Image* shown = &p.face;
+        if (p.face.width != p.layout->width || p.face.height != p.layout->height) {
+            p.scaled.width = p.layout->width;
+            p.scaled.height = p.layout->height;
+            scale_picture(p.face, p.scaled);
+            shown = &p.scaled;
+        }
+        blit(panel, *shown, p.layout->x, p.layout->y);
+    }
 }
 
 std::set<uint32_t> PanelWindow::tokens_read() const {

@@ -19,6 +19,8 @@ namespace panelhost {
 // The picture resampled to width x height (stb's filters; premultiplied
 // channels resample independently, so see-through edges stay clean).
 Image scale_picture(const Image& picture, int width, int height);
+// The same into `scaled`, at its width and height, reusing its storage.
+void scale_picture(const Image& picture, Image& scaled);
 
 // A .bmp file as a picture, pure black see-through as in gauge bitmaps;
 // false with `error` set when it cannot be read.
@@ -64,6 +66,9 @@ public:
     void update();
     // The background, then each gauge in the layout's order, scaled to its box.
     Image draw();
+    // The same into `panel`, reusing its storage and the gauges' own
+    // canvases: a run of frames allocates nothing after the first.
+    void draw(Image& panel);
 
     // The variables the window's gauges have read, and whether one of them
     // lists a failure key.
@@ -76,6 +81,7 @@ private:
         const LayoutGauge* layout;
         Host* host;
         const GaugeModel* gauge;
+        Image face, scaled;  // as last drawn
     };
     const LayoutWindow& window_;  // inside the layout, which outlives this
     Image background_;

@@ -171,13 +171,14 @@ public:
         size_t stale = 0;
         while (DeleteFileA(frame_path(frames + stale + 1).c_str())) ++stale;
         if (stale) std::printf("%s: removed %zu frame(s) of an earlier run\n", path_.c_str(), stale);
+        frame_files_ = std::make_unique<PngFrameWriter>();
         return ExitStatus::ok;
     }
 
     // Frame `row` (from 1); false when it could not be written.
     bool write(const Image& frame, size_t row) {
         if (encoder_) return encoder_->write(frame);
-        return frame_files_.write(frame, frame_path(row), frame_error_);
+        return frame_files_->write(frame, frame_path(row), frame_error_);
     }
 
     ExitStatus finish(bool all_written, const Replayed& replayed) {
@@ -191,7 +192,7 @@ public:
                         plan_.video_width, plan_.video_height, plan_.fps);
             return ExitStatus::ok;
         }
-        if (!frame_files_.finish(frame_error_) || !all_written) {
+        if (!frame_files_->finish(frame_error_) || !all_written) {
             std::fprintf(stderr, "%s\n", frame_error_.c_str());
             return ExitStatus::bad_input;
         }
@@ -206,7 +207,7 @@ private:
     std::optional<VideoFormat> video_;
     VideoPlan plan_;
     std::unique_ptr<VideoEncoder> encoder_;
-    PngFrameWriter frame_files_;
+    std::unique_ptr<PngFrameWriter> frame_files_;
     std::string frame_error_;
     size_t frames_ = 0;
 };
@@ -250,7 +251,10 @@ ExitStatus play(const Arguments& a) {
         replayed.hosts = layout.hosts();
         window.install();
         replayed.update = [&window] { window.update(); };
-        replayed.draw = [&window, &canvas]() -> const Image& { return canvas = window.draw(); };
+        replayed.draw = [&window, &canvas]() -> const Image& {
+            window.draw(canvas);
+            return canvas;
+        };
     } else {
         module = open_module(a.operands[0], out);
         if (!module.host) return module.status;
@@ -293,11 +297,12 @@ ExitStatus play(const Arguments& a) {
     if (whole_panel) {
         const std::set<uint32_t> read = layout.drawn->tokens_read();
         const std::string& section = layout.window->section;
-        std::vector<uint32_t> unread;
+        std::string unread;
         for (uint32_t token : given)
-            if (!read.count(token)) unread.push_back(token);
-        for (uint32_t token : unread)
-            out.warning(format("%s: no gauge of [%s] read variable %u", a.csv.c_str(), section.c_str(), unsigned(token)));
+            if (!read.count(token)) unread += format("%s%u", unread.empty() ? "" : ", ", unsigned(token));
+        if (!unread.empty())
+            out.warning(format("%s: no gauge of [%s] read variable%s %s", a.csv.c_str(), section.c_str(),
+                               unread.find(',') == std::string::npos ? "" : "s", unread.c_str()));
         for (const FailureAt& f : failures)
             if (!layout.drawn->lists_failure(f.key))
                 out.warning(format("--fail %u: no gauge of [%s] lists that failure key", unsigned(f.key), section.c_str()));
