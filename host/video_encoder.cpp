@@ -95,11 +95,13 @@ std::vector<std::string> VideoPlan::ffmpeg_arguments(const std::string& output) 
                  "-b:v", "0", "-pix_fmt", "yuv420p", "-f", "webm"});
             break;
         case VideoFormat::gif:
-            // A palette of each frame's own colours, made as the frame
-            // passes: a palette for the whole video would need every frame
-            // before the first could be written.
-            add({"-vf", "split[frame][copy];[copy]palettegen=stats_mode=single:reserve_transparent=0[palette];"
-                        "[frame][palette]paletteuse=new=1",
+            // One palette, from the first frame: the pictures a replay
+            // draws are all in it, and their blends come out of the
+            // dithering. A palette of each frame took ten times as long to
+            // make no better picture, and one from every frame would hold
+            // them all before writing the first.
+            add({"-vf", "split[frame][first];[first]trim=end_frame=1,palettegen=reserve_transparent=0[palette];"
+                        "[frame][palette]paletteuse=diff_mode=rectangle",
                  "-f", "gif"});
             break;
     }
@@ -270,7 +272,8 @@ std::wstring windows_name_of_machine_path(const char* path) {
 }
 
 // Two connected loopback sockets. Wine passes a socket, unlike a pipe, to a
-// program of the machine under it as a file descriptor.
+// program of the machine under it as a file descriptor; one that never
+// waits, as Wine keeps them, which ffmpeg reads by trying again.
 bool socket_pair(SOCKET& mine, SOCKET& theirs) {
     static const bool started = [] {
         WSADATA data;
@@ -349,6 +352,8 @@ public:
                                        : "/bin/sh did not start ffmpeg";
             return nullptr;
         }
+        u_long without_waiting = 1;
+        ioctlsocket(process->input_, FIONBIO, &without_waiting);
         return process;
     }
     ~MachineEncoderProcess() override {
@@ -359,10 +364,23 @@ public:
     bool send(const void* bytes, size_t size) override {
         auto* at = static_cast<const char*>(bytes);
         while (size > 0 && input_ != INVALID_SOCKET) {
-            int done = ::send(input_, at, int(std::min<size_t>(size, 1 << 24)), 0);
-            if (done <= 0) return false;
-            at += done;
-            size -= size_t(done);
+            int done = ::send(input_, at, int(std::min<size_t>(size, 1 << 20)), 0);
+            if (done > 0) {
+                at += done;
+                size -= size_t(done);
+                continue;
+            }
+            if (done == 0 || WSAGetLastError() != WSAEWOULDBLOCK) return false;
+            // Until it takes more, or ffmpeg has ended and the shell says
+            // so: a send left waiting under Wine is not woken when the
+            // other end goes away.
+            fd_set writable, reported;
+            FD_ZERO(&writable);
+            FD_ZERO(&reported);
+            FD_SET(input_, &writable);
+            FD_SET(report_, &reported);
+            if (select(0, &reported, &writable, nullptr, nullptr) == SOCKET_ERROR || FD_ISSET(report_, &reported))
+                return false;
         }
         return input_ != INVALID_SOCKET;
     }
