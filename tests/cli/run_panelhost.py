@@ -2,12 +2,14 @@
 """Runs one panelhost command line and checks what it did: its exit status
 always, then any of: patterns its stdout or stderr must (or must not) hold,
 how many stderr lines match a pattern, expressions over its stdout read as
-JSON or as JUnit XML (by real parsers), and files that must be the same or
-differ afterwards.
+JSON or as JUnit XML (by real parsers), files that must be the same or
+differ afterwards, hold a pattern or not be there at all, and expressions
+over what ffprobe reads from a video.
 
 run_panelhost.py --status N [checks...] -- PROGRAM [ARGS...]
 """
 import argparse
+import glob
 import json
 import os
 import re
@@ -15,6 +17,25 @@ import shutil
 import subprocess
 import sys
 import xml.etree.ElementTree as ElementTree
+
+
+def probe_failures(path, expression):
+    """What is wrong with VIDEO by EXPRESSION, as ffprobe reads it: the
+    first stream's fields, frames counted by decoding them all."""
+    if not os.path.isfile(path):
+        return [f"{path} was not written"]
+    probe = subprocess.run(["ffprobe", "-v", "error", "-count_frames", "-show_streams", "-of", "json", path],
+                           capture_output=True, text=True)
+    if probe.returncode != 0:
+        return [f"ffprobe cannot read {path}: {probe.stderr.strip()}"]
+    video = json.loads(probe.stdout)["streams"][0]
+    video["nb_read_frames"] = int(video.get("nb_read_frames", -1))
+    try:
+        held = eval(expression, {"video": video})
+    except Exception as error:
+        held, expression = False, f"{expression} ({type(error).__name__}: {error})"
+    read = {key: video.get(key) for key in ("codec_name", "width", "height", "r_frame_rate", "nb_read_frames")}
+    return [] if held else [f"{path}: {expression} is false; ffprobe read {read}"]
 
 
 def main():
@@ -29,13 +50,23 @@ def main():
     parser.add_argument("--junit", action="append", default=[], help="a Python expression over `root`, stdout as XML")
     parser.add_argument("--same", nargs=2, action="append", default=[], help="two files with the same bytes")
     parser.add_argument("--differ", nargs=2, action="append", default=[], help="two files that differ")
-    parser.add_argument("--fresh", action="append", default=[], help="a folder removed before the run")
+    parser.add_argument("--fresh", action="append", default=[], metavar="GLOB",
+                        help="folders and files removed before the run")
+    parser.add_argument("--holds", nargs=2, action="append", default=[], metavar=("FILE", "PATTERN"),
+                        help="a file whose text holds PATTERN")
+    parser.add_argument("--absent", action="append", default=[], metavar="GLOB",
+                        help="files that must not be there afterwards")
+    parser.add_argument("--probe", nargs=2, action="append", default=[], metavar=("VIDEO", "EXPRESSION"),
+                        help="a Python expression over `video`, ffprobe's first stream of VIDEO with its frames counted")
     parser.add_argument("command", nargs=argparse.REMAINDER)
     args = parser.parse_args()
     command = args.command[1:] if args.command[:1] == ["--"] else args.command
 
-    for folder in args.fresh:
-        shutil.rmtree(folder, ignore_errors=True)
+    for path in (path for pattern in args.fresh for path in glob.glob(pattern)):
+        if os.path.isdir(path):
+            shutil.rmtree(path, ignore_errors=True)
+        else:
+            os.remove(path)
     run = subprocess.run(command, capture_output=True, text=True, errors="replace")
     failures = []
     if run.returncode != args.status:
@@ -77,6 +108,17 @@ def main():
     for a, b in args.differ:
         if os.path.isfile(a) and os.path.isfile(b) and open(a, "rb").read() == open(b, "rb").read():
             failures.append(f"{a} and {b} are the same")
+
+    for path, pattern in args.holds:
+        if not os.path.isfile(path):
+            failures.append(f"{path} was not written")
+        elif not re.search(pattern, open(path, errors="replace").read(), re.DOTALL):
+            failures.append(f"{path} does not hold {pattern!r}")
+    for pattern in args.absent:
+        for path in glob.glob(pattern):
+            failures.append(f"{path} is there")
+    for path, expression in args.probe:
+        failures += probe_failures(path, expression)
 
     if failures:
         print("command:", " ".join(command))

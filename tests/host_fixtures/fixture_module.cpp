@@ -31,6 +31,7 @@ enum Fault {
     hanging_entry,          // the entry routine never returns when loaded
     code_writes_files,      // entry and init routines leave a file beside the module; bitmap 103 is absent
     entry_protects_records, // the entry routine makes the records' pages read-only once loaded
+    crashing_update,        // the needle's routine writes through a null pointer once variable 61 passes 900
     // For validate: routines that keep their results in range, then one
     // planted fault each in what they do.
     limited_routines,       // none: validate passes it
@@ -113,6 +114,7 @@ extern ELEMENT_STATIC_IMAGE second_face;
 double __stdcall needle_value(ELEMENT_NEEDLE* needle) {
     if (fault == reentrant_routine) panels().element_list_update(root());
     double value = needle->source_var.value.number;
+    if (fault == crashing_update && value > 900) *static_cast<volatile int*>(nullptr) = 1;
     if (!limits_results) return value;
     if (fault == nan_for_infinity && __builtin_isinf(value)) return __builtin_nan("");
     if (fault == fpu_control_changed) {
