@@ -9,6 +9,7 @@
 #pragma once
 
 #include <memory>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -24,9 +25,10 @@ enum class VideoFormat { mp4, webm, gif };
 std::optional<VideoFormat> video_format_of(const std::string& path);
 
 // How a video is made from frames of a given size at a given rate: what
-// ffmpeg is told, and what the video holds where that differs from what
-// was asked (a GIF's frame delays are whole hundredths of a second; an MP4
-// frame's sides are whole pairs of pixels). See-through pixels show black.
+// ffmpeg is told and given, and what the video holds where that differs
+// from what was asked (a GIF's frame delays are whole hundredths of a
+// second; an MP4 or WebM frame's sides are whole pairs of pixels).
+// See-through pixels show black.
 struct VideoPlan {
     VideoFormat format = VideoFormat::mp4;
     int frame_width = 0, frame_height = 0;  // as drawn
@@ -39,6 +41,23 @@ struct VideoPlan {
     // standard input, the video written to `output` (a name ffmpeg's own
     // machine understands) whatever its extension.
     std::vector<std::string> ffmpeg_arguments(const std::string& output) const;
+};
+
+// An MP4's or WebM's frames as ffmpeg takes them: YUV 4:2:0 in BT.709's
+// video range, the three planes one after another, at the video's size (a
+// pixel past the frame's edge is black). Made here rather than by ffmpeg,
+// which took longer and three times the bytes to carry; only the parts of
+// a frame that differ from the one before are converted again.
+class YuvFrames {
+public:
+    YuvFrames(int video_width, int video_height) : width_(video_width), height_(video_height) {}
+    const std::vector<uint8_t>& convert(const Image& frame);
+
+private:
+    void convert_block(const Image& frame, int pair, int x0, int x1);
+    int width_, height_;
+    std::vector<uint8_t> planes_;
+    Image previous_;  // the frame last converted
 };
 VideoPlan plan_video(VideoFormat format, int width, int height, double fps);
 
@@ -84,6 +103,7 @@ private:
     std::string encoder_;
     std::unique_ptr<EncoderProcess> process_;
     VideoPlan plan_;
+    std::unique_ptr<YuvFrames> yuv_;  // for a video in YUV
     size_t frames_taken_ = 0;
     bool stopped_reading_ = false;
 };
