@@ -2,26 +2,34 @@
 # Times a long replay through panelhost: writes a made-up flight of ROWS
 # update ticks (default 10,800: ten minutes at the simulator's 18 updates a
 # second) as a CSV holding every variable the module reads, plays it for one
-# gauge into PNG frames, and reports the wall time, the peak memory of the
-# Wine process and what the frames take on disk.
+# gauge or a whole panel window into PNG frames or a video, and reports the
+# wall time, the CPU time and peak memory of the Wine process, those of
+# ffmpeg for a video, and what the output takes on disk.
 #
 # usage: sh scripts/bench-replay.sh [--rows N] [--gauge NAME] [--module FILE]
-#                                   [--out DIR] [--csv-only FILE]
+#                                   [--layout FILE] [--to KIND] [--out PATH]
+#                                   [--csv-only FILE]
 #   --gauge    the gauge to play (default Engine_Tachometer: a needle that
 #              turns once per 1000 RPM and a rolling drum, so most frames differ)
 #   --module   the module (default build/bin/Corvalenx.gau)
-#   --out      where the frames go (default a temporary directory, removed)
+#   --layout   play every gauge of this panel layout's first window instead
+#              (its modules beside it, or in build/bin)
+#   --to       frames (PNG frames, the default), mp4, webm or gif
+#   --out      where the frames or the video go (default: in a temporary
+#              directory, removed)
 #   --csv-only only write the flight's CSV to FILE
 # Every row changes some variable a little, as a real flight does, so no
 # run is faster for frames that repeat.
 set -eu
 top=$(cd "$(dirname "$0")/.." && pwd)
-rows=10800 gauge=Engine_Tachometer module=$top/build/bin/Corvalenx.gau out="" csv_only=""
+rows=10800 gauge=Engine_Tachometer module=$top/build/bin/Corvalenx.gau layout="" to=frames out="" csv_only=""
 while [ $# -gt 0 ]; do
     case "$1" in
         --rows) rows=$2; shift ;;
         --gauge) gauge=$2; shift ;;
         --module) module=$2; shift ;;
+        --layout) layout=$2; shift ;;
+        --to) to=$2; shift ;;
         --out) out=$2; shift ;;
         --csv-only) csv_only=$2; shift ;;
         *) echo "bench-replay: unknown argument \"$1\" (see the top of $0)" >&2; exit 1 ;;
@@ -30,6 +38,10 @@ while [ $# -gt 0 ]; do
 done
 case "$rows" in
     ''|*[!0-9]*|0) echo "bench-replay: --rows takes a whole number from 1, not \"$rows\"" >&2; exit 1 ;;
+esac
+case "$to" in
+    frames|mp4|webm|gif) ;;
+    *) echo "bench-replay: --to takes frames, mp4, webm or gif, not \"$to\"" >&2; exit 1 ;;
 esac
 
 # The flight, 18 rows a second: idle and run-up, take-off and climb, cruise,
@@ -69,26 +81,54 @@ fi
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 write_flight >"$work/flight.csv"
-frames=${out:-$work/frames}
-rm -f "$frames"/frame_*.png "$frames/animation.gif"
+if [ "$to" = frames ]; then
+    output=${out:-$work/frames}
+    rm -f "$output"/frame_*.png
+else
+    output=${out:-$work/flight.$to}
+fi
+if [ -n "$layout" ]; then
+    what="the panel $layout"
+    set -- --layout "$layout"
+    [ -f "$(dirname "$layout")/Corvalenx.gau" ] || set -- "$@" --gauges "$top/build/bin"
+else
+    what="\"$gauge\""
+    set -- "$module" "$gauge"
+fi
 
-# The program itself under Wine, not the host/panelhost wrapper: the frames
-# alone are timed, not an animation the wrapper may make from them after.
+# ffmpeg is started by panelhost (through /bin/sh under Wine) and is not
+# this script's child: one first on the PATH times the real one.
+ffmpeg=$(command -v ffmpeg || true)
+if [ "$to" != frames ]; then
+    [ -n "$ffmpeg" ] || { echo "bench-replay: no ffmpeg on the PATH" >&2; exit 1; }
+    mkdir "$work/timed"
+    printf '#!/bin/sh\nexec /usr/bin/time -v -o "%s" "%s" "$@"\n' "$work/ffmpeg-time.txt" "$ffmpeg" >"$work/timed/ffmpeg"
+    chmod +x "$work/timed/ffmpeg"
+    PATH=$work/timed:$PATH
+fi
+
+# The program itself under Wine, not the host/panelhost wrapper.
 exe=${PANELHOST_EXE:-$top/build/bin/panelhost.exe}
 prefix=${PANELHOST_WINEPREFIX:-$(cd "$(dirname "$exe")/.." && pwd)/wineprefix}
 status=0
-/usr/bin/time -v -o "$work/time.txt" sh "$top/cmake/run-under-wine.sh" "$prefix" "$exe" play "$module" "$gauge" \
-    --csv "$work/flight.csv" -o "$frames" >"$work/play.txt" 2>&1 || status=$?
+/usr/bin/time -v -o "$work/time.txt" sh "$top/cmake/run-under-wine.sh" "$prefix" "$exe" play "$@" \
+    --csv "$work/flight.csv" -o "$output" >"$work/play.txt" 2>&1 || status=$?
 if [ "$status" -ne 0 ]; then
     cat "$work/play.txt" >&2
     echo "bench-replay: play exited $status" >&2
     exit "$status"
 fi
-wall=$(sed -n 's/.*Elapsed (wall clock) time.*: //p' "$work/time.txt")
-peak_kb=$(sed -n 's/.*Maximum resident set size (kbytes): //p' "$work/time.txt")
-user=$(sed -n 's/.*User time (seconds): //p' "$work/time.txt")
-system=$(sed -n 's/.*System time (seconds): //p' "$work/time.txt")
-count=$(find "$frames" -name 'frame_*.png' | wc -l)
-disk_kb=$(du -sk "$frames" | cut -f1)
-echo "play \"$gauge\", $rows rows: $wall wall (m:ss), $user s user + $system s system CPU," \
-    "peak memory $((peak_kb / 1024)) MB, $count frames, $((disk_kb / 1024)) MB on disk"
+# "12.34 s wall, 5.6 s user + 0.7 s system CPU, peak memory 28 MB" from a time -v report.
+times_of() {
+    awk -F': ' '/Elapsed \(wall clock\)/ { n = split($2, t, ":"); wall = 0; for (i = 1; i <= n; i++) wall = wall * 60 + t[i] }
+                /User time/ { user = $2 } /System time/ { sys_cpu = $2 } /Maximum resident/ { peak = $2 }
+                END { printf "%.2f s wall, %.2f s user + %.2f s system CPU, peak memory %d MB", wall, user, sys_cpu, peak / 1024 }' "$1"
+}
+echo "play $what, $rows rows to $to: $(times_of "$work/time.txt") (panelhost.exe under Wine)"
+if [ "$to" = frames ]; then
+    count=$(find "$output" -name 'frame_*.png' | wc -l)
+    echo "  $count frames, $(( $(du -sk "$output" | cut -f1) / 1024 )) MB on disk"
+else
+    echo "  ffmpeg: $(times_of "$work/ffmpeg-time.txt")"
+    echo "  $(sed -n 's/.*: \([0-9]* frames of .*\)/\1/p' "$work/play.txt"), $(( $(stat -c %s "$output") / 1024 )) kB"
+fi
