@@ -436,10 +436,11 @@ public:
         // Wine gives none for such a process, but in case it ever does.
         if (started.hThread) CloseHandle(started.hThread);
         if (started.hProcess) CloseHandle(started.hProcess);
-        std::string found = process->report_line();
-        if (found != "found") {
-            error = found == "missing" ? "no ffmpeg on the PATH (Debian: apt-get install ffmpeg)"
-                                       : "/bin/sh did not start ffmpeg";
+        char found[16];
+        process->read_report(found);
+        if (std::string(found) != "found") {
+            error = std::string(found) == "missing" ? "no ffmpeg on the PATH (Debian: apt-get install ffmpeg)"
+                                                    : "/bin/sh did not start ffmpeg";
             return nullptr;
         }
         u_long without_waiting = 1;
@@ -486,22 +487,27 @@ public:
             DWORD timeout = std::max<DWORD>(1, wait_ms);
             setsockopt(report_, SOL_SOCKET, SO_RCVTIMEO, (const char*)&timeout, sizeof timeout);
         }
-        std::string status = report_line();
+        char status[16];
+        read_report(status);
         closesocket(report_);
         report_ = INVALID_SOCKET;
         char* end = nullptr;
-        long code = std::strtol(status.c_str(), &end, 10);
-        if (status.empty() || *end) return std::nullopt;
+        long code = std::strtol(status, &end, 10);
+        if (!*status || *end) return std::nullopt;
         return int(code);
     }
 
 private:
-    // The shell's next line of report; empty at its end.
-    std::string report_line() {
-        std::string line;
+    // The shell's next line of report (cut to fit), empty at its end; into
+    // a buffer of the caller's, as the guard may end the process with the
+    // heap in any state.
+    template <size_t size>
+    void read_report(char (&line)[size]) {
+        size_t length = 0;
         char c;
-        while (recv(report_, &c, 1, 0) == 1 && c != '\n') line += c;
-        return line;
+        while (recv(report_, &c, 1, 0) == 1 && c != '\n')
+            if (length + 1 < size) line[length++] = c;
+        line[length] = '\0';
     }
 
     SOCKET input_ = INVALID_SOCKET, report_ = INVALID_SOCKET;
@@ -529,6 +535,7 @@ std::unique_ptr<VideoEncoder> VideoEncoder::start(const std::string& path, const
     encoder->path_ = path;
     encoder->plan_ = plan;
     encoder->temporary_ = format("%s.%lu.partial", path.c_str(), (unsigned long)GetCurrentProcessId());
+    encoder->temporary_wide_ = widened(encoder->temporary_, CP_ACP);
     if (std::string program = windows_ffmpeg(); !program.empty()) {
         encoder->encoder_ = program;
         std::vector<std::string> arguments = plan.ffmpeg_arguments(encoder->temporary_);
@@ -551,7 +558,7 @@ std::unique_ptr<VideoEncoder> VideoEncoder::start(const std::string& path, const
 VideoEncoder::~VideoEncoder() {
     if (!process_) return;
     end_input(10000);
-    DeleteFileA(temporary_.c_str());
+    DeleteFileW(temporary_wide_.c_str());
 }
 
 std::optional<int> VideoEncoder::end_input(unsigned long wait_ms) {
@@ -565,7 +572,7 @@ std::optional<int> VideoEncoder::end_input(unsigned long wait_ms) {
 void VideoEncoder::abandon_running() {
     if (VideoEncoder* encoder = running_encoder.exchange(nullptr)) {
         encoder->process_->end_input(5000);
-        DeleteFileA(encoder->temporary_.c_str());
+        DeleteFileW(encoder->temporary_wide_.c_str());
     }
 }
 
@@ -598,7 +605,7 @@ bool VideoEncoder::finish(std::string& error) {
     else if (!MoveFileExA(temporary_.c_str(), path_.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED))
         problem = "made it, but it cannot be named " + path_ + ": " + windows_error(GetLastError());
     if (problem.empty()) return true;
-    DeleteFileA(temporary_.c_str());
+    DeleteFileW(temporary_wide_.c_str());
     error = encoder_ + " " + problem + ": no video written to " + path_;
     return false;
 }

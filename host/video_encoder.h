@@ -100,6 +100,7 @@ private:
     static void abandon_running();
 
     std::string path_, temporary_;
+    std::wstring temporary_wide_;  // for removing it without the heap (see abandon_running)
     std::string encoder_;
     std::unique_ptr<EncoderProcess> process_;
     VideoPlan plan_;
