@@ -58,6 +58,8 @@ def main():
                         help="files that must not be there afterwards")
     parser.add_argument("--probe", nargs=2, action="append", default=[], metavar=("VIDEO", "EXPRESSION"),
                         help="a Python expression over `video`, ffprobe's first stream of VIDEO with its frames counted")
+    parser.add_argument("--env", action="append", default=[], metavar="NAME=VALUE",
+                        help="an environment variable for the program only (PATH=... also finds it)")
     parser.add_argument("command", nargs=argparse.REMAINDER)
     args = parser.parse_args()
     command = args.command[1:] if args.command[:1] == ["--"] else args.command
@@ -67,7 +69,8 @@ def main():
             shutil.rmtree(path, ignore_errors=True)
         else:
             os.remove(path)
-    run = subprocess.run(command, capture_output=True, text=True, errors="replace")
+    environment = dict(os.environ, **dict(setting.split("=", 1) for setting in args.env))
+    run = subprocess.run(command, capture_output=True, text=True, errors="replace", env=environment)
     failures = []
     if run.returncode != args.status:
         failures.append(f"exit status {run.returncode}, expected {args.status}")
