@@ -282,7 +282,10 @@ std::string overview() {
         "commands:\n";
     for (const Command* c : all_commands()) {
         std::string usage = usage_of(*c);
-        text += format("  %-44s %s\n", usage.substr(0, usage.size() - std::strlen(" [options]")).c_str(), c->summary);
+        usage = usage.substr(0, usage.size() - std::strlen(" [options]"));
+        // A usage too long for its column has the summary on a line of its own.
+        text += usage.size() <= 44 ? format("  %-44s %s\n", usage.c_str(), c->summary)
+                                   : format("  %s\n  %-44s %s\n", usage.c_str(), "", c->summary);
     }
     text += "\n" +
             wrapped("Every command takes --timeout SECONDS: how long a module routine may run (default 10). "
