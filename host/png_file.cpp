@@ -14,6 +14,7 @@
 
 #include "host/report.h"
 #include "host/windows_error.h"
+#include "host/wine_names.h"
 #include "stb_image_write.h"
 
 namespace panelhost {
@@ -93,27 +94,16 @@ namespace {
 // Wine's own name for a file of the machine it runs on, "\\?\unix\..." with
 // the file's path there; empty on Windows, or when `path` has none.
 std::wstring wine_direct_name(const std::string& path) {
-    using UnixFileName = char*(__cdecl*)(const wchar_t*);
-    static const auto unix_file_name = reinterpret_cast<UnixFileName>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
     size_t cut = path.find_last_of("\\/");
     std::string directory = cut == std::string::npos ? "." : path.substr(0, cut + 1);
     std::string name = path.substr(cut == std::string::npos ? 0 : cut + 1);
     bool plain = !name.empty() && name != "." && name != "..";
     for (char c : name) plain &= std::isalnum(static_cast<unsigned char>(c)) || c == '.' || c == '_' || c == '-';
-    if (!unix_file_name || !plain) return {};
-    auto widen = [](const std::string& text, unsigned code_page) {
-        std::wstring wide(text.size(), L'\0');
-        wide.resize(size_t(MultiByteToWideChar(code_page, 0, text.data(), int(text.size()), wide.data(), int(wide.size()))));
-        return wide;
-    };
-    char* unix_directory = unix_file_name(widen(directory, CP_ACP).c_str());
-    if (!unix_directory) return {};
-    std::wstring direct = L"\\\\?\\unix" + widen(unix_directory, CP_UTF8);
-    HeapFree(GetProcessHeap(), 0, unix_directory);
+    std::string machine_directory = plain ? machine_name_of_folder(directory) : "";
+    if (machine_directory.empty()) return {};
+    std::wstring direct = L"\\\\?\\unix" + widened(machine_directory, CP_UTF8);
     std::replace(direct.begin(), direct.end(), L'/', L'\\');
-    if (direct.back() != L'\\') direct += L'\\';
-    return direct + widen(name, CP_ACP);
+    return direct + widened(name, CP_ACP);
 }
 
 // "only 49152 of 100000 bytes could be written"

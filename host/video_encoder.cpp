@@ -13,18 +13,24 @@
 #include "host/module_call.h"
 #include "host/report.h"
 #include "host/windows_error.h"
+#include "host/wine_names.h"
 
 namespace panelhost {
 
 // ---------------------------------------------------------------------------
 // What the video is.
 
-std::optional<VideoFormat> video_format_of(const std::string& path) {
+std::string file_extension(const std::string& path) {
     size_t dot = path.find_last_of("./\\");
-    if (dot == std::string::npos || path[dot] != '.') return std::nullopt;
+    if (dot == std::string::npos || path[dot] != '.') return "";
     std::string extension = path.substr(dot + 1);
     std::transform(extension.begin(), extension.end(), extension.begin(),
                    [](unsigned char c) { return char(std::tolower(c)); });
+    return extension;
+}
+
+std::optional<VideoFormat> video_format_of(const std::string& path) {
+    const std::string extension = file_extension(path);
     if (extension == "mp4") return VideoFormat::mp4;
     if (extension == "webm") return VideoFormat::webm;
     if (extension == "gif") return VideoFormat::gif;
@@ -314,51 +320,21 @@ private:
     HANDLE input_ = nullptr, process_ = nullptr;
 };
 
-// Wine's own calls, present only under Wine.
-template <typename Function>
-Function wine_call(const char* library, const char* name) {
-    return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA(library), name)));
-}
-
-bool running_under_wine() { return wine_call<void (*)()>("ntdll.dll", "wine_get_version") != nullptr; }
-
-std::wstring widened(const std::string& text, unsigned code_page) {
-    std::wstring wide(text.size(), L'\0');
-    wide.resize(size_t(MultiByteToWideChar(code_page, 0, text.data(), int(text.size()), wide.data(), int(wide.size()))));
-    return wide;
-}
-
 // The name of a Windows path on the machine under Wine (UTF-8); empty when
 // it has none. The file need not exist, its folder must.
 std::string machine_path_of(const std::string& path) {
-    using UnixFileName = char*(__cdecl*)(const wchar_t*);
-    auto unix_file_name = wine_call<UnixFileName>("kernel32.dll", "wine_get_unix_file_name");
     char full[MAX_PATH * 4];
     DWORD length = GetFullPathNameA(path.c_str(), sizeof full, full, nullptr);
-    if (!unix_file_name || length == 0 || length >= sizeof full) return "";
+    if (length == 0 || length >= sizeof full) return "";
     std::string windows = full;
     size_t cut = windows.find_last_of('\\');
-    char* folder = unix_file_name(widened(windows.substr(0, cut + 1), CP_ACP).c_str());
-    if (!folder) return "";
-    std::string machine = folder;
-    HeapFree(GetProcessHeap(), 0, folder);
-    if (machine.empty() || machine.back() != '/') machine += '/';
+    std::string folder = machine_name_of_folder(windows.substr(0, cut + 1));
+    if (folder.empty()) return "";
     std::wstring name = widened(windows.substr(cut + 1), CP_ACP);
     std::string name_utf8(name.size() * 4, '\0');
     name_utf8.resize(size_t(WideCharToMultiByte(CP_UTF8, 0, name.data(), int(name.size()), name_utf8.data(),
                                                 int(name_utf8.size()), nullptr, nullptr)));
-    return machine + name_utf8;
-}
-
-// The Windows name of a program of the machine under Wine; empty when none.
-std::wstring windows_name_of_machine_path(const char* path) {
-    using DosFileName = wchar_t*(__cdecl*)(const char*);
-    auto dos_file_name = wine_call<DosFileName>("kernel32.dll", "wine_get_dos_file_name");
-    wchar_t* name = dos_file_name ? dos_file_name(path) : nullptr;
-    if (!name) return L"";
-    std::wstring copy = name;
-    HeapFree(GetProcessHeap(), 0, name);
-    return copy;
+    return folder + name_utf8;
 }
 
 // Two connected loopback sockets. Wine passes a socket, unlike a pipe, to a

@@ -20,6 +20,10 @@ namespace panelhost {
 
 enum class VideoFormat { mp4, webm, gif };
 
+// The extension of a path's last part, in lower case: "mp4" for
+// "runs/Flight.MP4"; empty when it has none.
+std::string file_extension(const std::string& path);
+
 // The format a file name asks for by its extension (.mp4, .webm, .gif, in
 // any case); none for any other name.
 std::optional<VideoFormat> video_format_of(const std::string& path);

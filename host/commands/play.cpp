@@ -120,10 +120,7 @@ bool read_flight(const std::string& path, Flight& flight, Output& out) {
 bool names_another_media_file(const std::string& path) {
     static const char* const extensions[] = {"png", "apng", "jpg", "jpeg", "webp", "avi", "mov",
                                              "mkv", "mpg", "mpeg", "m4v", "ogv", "wmv", "flv"};
-    size_t dot = path.find_last_of("./\\");
-    if (dot == std::string::npos || path[dot] != '.') return false;
-    std::string extension = path.substr(dot + 1);
-    std::transform(extension.begin(), extension.end(), extension.begin(), [](unsigned char c) { return std::tolower(c); });
+    const std::string extension = file_extension(path);
     for (const char* e : extensions)
         if (extension == e) return GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES;
     return false;
