@@ -1,26 +1,50 @@
 #!/bin/sh
 # Builds everything (installing missing packages) and runs the whole test
 # suite: the committed art against its generator, the Windows test programs
-# under Wine, and the module reader under the sanitizers.
+# under Wine, as many at a time as there are processors, and meanwhile the
+# module reader under the sanitizers.
 set -eu
 cd "$(dirname "$0")/.."
 
-sh scripts/build.sh
-# The committed bitmaps must be exactly what the art generator draws.
-cmake --build build-native --target art-check
-
 # One Wine server for the whole run: started afresh by every test program it
 # costs seconds each. The prefix is the build tree's, which CTest's runner
-# uses and build.sh has created by drawing the preview sheet.
+# and the build's own panelhost runs use.
 export WINEPREFIX="$(pwd)/build/wineprefix" WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-wineserver -k 2>/dev/null || true  # one lingering after the preview sheet
-trap 'wineserver -k 2>/dev/null || true' EXIT
+sanitized=""
+trap '[ -z "$sanitized" ] || kill -- "-$sanitized" 2>/dev/null || true; wineserver -k 2>/dev/null || true' EXIT
 trap 'exit 130' INT TERM
-wineserver -p </dev/null >/dev/null 2>&1
 # Wine's service processes live as long as the server. Started by a test
 # program they would keep its output open, and CTest would wait for them;
 # started here, they hold nothing open.
-wine cmd /c exit </dev/null >/dev/null 2>&1
-ctest --preset windows-i686
-# The module reader natively, under the sanitizers, with a bounded fuzz run.
-sh scripts/test-reader-sanitized.sh
+start_wine_server() {
+    wineserver -p </dev/null >/dev/null 2>&1
+    wine cmd /c exit </dev/null >/dev/null 2>&1
+}
+# Up before the build when the prefix is there, so the build's panelhost
+# runs (the preview sheet, the guide) share it. A new prefix is made by the
+# build, waiting for its own server to end, so none is kept up then.
+if [ -f "$WINEPREFIX/.ready" ]; then
+    start_wine_server
+    sh scripts/build.sh
+else
+    sh scripts/build.sh
+    wineserver -k 2>/dev/null || true
+    start_wine_server
+fi
+# The committed bitmaps must be exactly what the art generator draws.
+cmake --build build-native --target art-check
+
+# The module reader natively, under the sanitizers, with a bounded fuzz run:
+# alongside the Wine tests, in a process group of its own (stopped with the
+# run), its output shown when both are done.
+setsid sh scripts/test-reader-sanitized.sh >build/reader-sanitized.log 2>&1 &
+sanitized=$!
+status=0
+ctest --preset windows-i686 --parallel "$(nproc)" || status=$?
+reader_status=0
+wait "$sanitized" || reader_status=$?
+sanitized=""
+cat build/reader-sanitized.log
+[ "$reader_status" -eq 0 ] || echo "the reader under the sanitizers failed (status $reader_status)" >&2
+[ "$status" -ne 0 ] || status=$reader_status
+exit "$status"
