@@ -74,11 +74,23 @@ std::string junit_xml(const std::string& name, std::span<const JunitSuite> suite
            std::to_string(failures) + "\">\n";
     for (const JunitSuite& s : suites) {
         size_t failed = 0;
-        for (const JunitCase& c : s.cases) failed += !c.failures.empty();
+        double seconds = 0;
+        bool timed = false;
+        for (const JunitCase& c : s.cases) {
+            failed += !c.failures.empty();
+            if (c.seconds >= 0) seconds += c.seconds, timed = true;
+        }
+        // Report readers show a case's time from its attribute, not its output.
+        auto time = [](double s) {
+            char text[48];
+            std::snprintf(text, sizeof text, " time=\"%.3f\"", s);
+            return std::string(text);
+        };
         xml += "  <testsuite name=\"" + xml_escaped(s.name) + "\" tests=\"" + std::to_string(s.cases.size()) +
-               "\" failures=\"" + std::to_string(failed) + "\" errors=\"0\">\n";
+               "\" failures=\"" + std::to_string(failed) + "\" errors=\"0\"" + (timed ? time(seconds) : "") + ">\n";
         for (const JunitCase& c : s.cases) {
             xml += "    <testcase name=\"" + xml_escaped(c.name) + "\" classname=\"" + xml_escaped(c.classname) + "\"";
+            if (c.seconds >= 0) xml += time(c.seconds);
             if (c.failures.empty() && c.output.empty()) {
                 xml += "/>\n";
                 continue;

@@ -50,6 +50,7 @@ struct JunitCase {
     std::string classname;
     std::vector<std::string> failures = {};  // none: passed
     std::string output = {};                 // for <system-out>: details, warnings
+    double seconds = -1;                     // how long it ran; negative: not timed
 };
 
 struct JunitSuite {

@@ -173,6 +173,7 @@ ExitStatus validate(const Arguments& a) {
                 c.output += format("%llu inputs, %llu module calls, %.2f s",
                                    (unsigned long long)results[t]->inputs, (unsigned long long)results[t]->calls,
                                    results[t]->seconds);
+                c.seconds = results[t]->seconds;
                 suite.cases.push_back(std::move(c));
             }
             for (const std::string& w : out.warnings()) suite.cases.front().output += "\nwarning: " + w;

@@ -84,6 +84,7 @@ cli_test(validate_junit STATUS 2
          --junit "root.get('tests') == '6' and root.get('failures') == '1' and len(root.findall('testsuite/testcase')) == 6"
          --junit "[c.get('name') for c in root.iter('testcase') if c.find('failure') is not None] == ['Fixture/element 2/results']"
          --junit "re.search('not-finite: .*returned nan.*\\n  input: 61=-?inf', root.find('.//failure').text)"
+         --junit "all(float(c.get('time')) >= 0 for c in root.iter('testcase')) and float(root.find('testsuite').get('time')) >= 0"
          RUN validate $<TARGET_FILE:fixture_nan_for_infinity> --strictness 2 --format junit)
 
 # What it refuses.
