@@ -33,7 +33,7 @@ public:
 };
 
 // printf-style formatting into a std::string, of any length. (MinGW's
-// "printf" format check is Microsoft's, which knows no %zu.)
+// "printf" format check is the Windows C runtime's, which knows no %zu.)
 #ifdef __MINGW32__
 std::string format(const char* pattern, ...) __attribute__((format(gnu_printf, 1, 2)));
 #else
