@@ -292,7 +292,7 @@ std::string overview() {
                     "--format json prints results as one JSON document (" + commands_taking(Format::json, ", ") +
                     "); " + commands_taking(Format::junit, " and ") +
                     " --format junit as a JUnit XML report. panelhost variables lists the variable tokens this "
-                    "host knows by name.", 79) +
+                    "host knows by name; panelhost --version prints its version.", 79) +
             "\n\nexit status:\n";
     for (const ExitStatusText& e : exit_status_texts) text += format("  %d  %s\n", code(e.status), e.meaning);
     return text;
@@ -427,6 +427,10 @@ int run_command_line(int argc, char** argv) {
     std::string first = argv[1];
     if (first == "--help" || first == "-h" || (first == "help" && argc == 2)) {
         std::fputs(overview().c_str(), stdout);
+        return code(ExitStatus::ok);
+    }
+    if (first == "--version" && argc == 2) {
+        std::printf("panelhost %s\n", PANELHOST_VERSION);
         return code(ExitStatus::ok);
     }
     for (const Command* c : all_commands()) {

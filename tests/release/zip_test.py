@@ -106,6 +106,16 @@ class ReleaseZip(unittest.TestCase):
         self.assertEqual(os.path.basename(self.zip_path), "Corvalenx-%s.zip" % version)
         self.assertTrue((fixed_version(data) + ".").startswith(version + "."), fixed_version(data))
 
+    def test_its_panelhost_tells_the_same_version(self):
+        tool = os.path.join(self.work.name, "panelhost.exe")
+        with open(tool, "wb") as f:
+            f.write(self.zip.read("Tools/panelhost.exe"))
+        done = subprocess.run(["sh", os.path.join(TOP, "cmake", "run-under-wine.sh"), os.path.join(BUILD, "wineprefix"),
+                               tool, "--version"], capture_output=True, text=True, timeout=60)
+        self.assertEqual(done.returncode, 0, done.stderr)
+        version = product_version(os.path.join(BUILD, "bin", "Corvalenx.gau"))
+        self.assertEqual(done.stdout.strip(), "panelhost " + version)
+
     def test_texts_have_windows_line_ends(self):
         for name in ("Corvalenx-panel.cfg", "README.txt", "Tools/panelhost.txt"):
             text = self.zip.read(name)
