@@ -36,8 +36,9 @@ ExitStatus panel(const Arguments& a) {
             out.warning(format("--fail %u: no gauge of [%s] lists that failure key", unsigned(f.key),
                                window->section.c_str()));
     if (!save_png(image, a.output)) return ExitStatus::bad_input;
-    std::printf("%s: [%s] \"%s\" %d x %d, %zu gauges\n", a.output.c_str(), window->section.c_str(),
-                window->title.c_str(), image.width, image.height, window->gauges.size());
+    const size_t gauges = window->gauges.size();
+    std::printf("%s: [%s] \"%s\" %d x %d, %zu gauge%s\n", a.output.c_str(), window->section.c_str(),
+                window->title.c_str(), image.width, image.height, gauges, gauges == 1 ? "" : "s");
     return ExitStatus::ok;
 }
 
