@@ -28,17 +28,32 @@ from module_version import VersionError, product_version  # noqa: E402
 TOP = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 
 
+class StampError(Exception):
+    pass
+
+
+# Zip dates run from 1980 to the end of 2107, in seconds counted in twos.
+FIRST_ZIP_TIME, LAST_ZIP_TIME = 315532800, 4354819198
+
+
 def release_time():
     """The zip's one timestamp, as a zip date: reproducible for a commit."""
     epoch = os.environ.get("SOURCE_DATE_EPOCH")
+    source = "SOURCE_DATE_EPOCH"
     if not epoch:
+        source = "the last commit's time"
         try:
             epoch = subprocess.run(["git", "-C", TOP, "log", "-1", "--format=%ct"], capture_output=True,
                                    text=True, check=True).stdout.strip()
         except (OSError, subprocess.CalledProcessError):
             epoch = ""
-    # Zip dates start in 1980 and count seconds in twos.
-    t = time.gmtime(max(int(epoch or 0), 315532800))
+    try:
+        seconds = int(epoch or 0)
+    except ValueError:
+        raise StampError("%s is \"%s\": it takes whole seconds since 1970" % (source, epoch))
+    if seconds > LAST_ZIP_TIME:
+        raise StampError("%s is %d: a zip date can be no later than 2107" % (source, seconds))
+    t = time.gmtime(max(seconds, FIRST_ZIP_TIME))
     return (t.tm_year, t.tm_mon, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec - t.tm_sec % 2)
 
 
@@ -77,16 +92,20 @@ def write_zip(path, files, stamp):
     sums = "".join("%s  %s\n" % (hashlib.sha256(contents[n]).hexdigest(), n) for n in sorted(contents))
     contents["SHA256SUMS"] = sums.encode()
     partial = path + ".partial"
-    with zipfile.ZipFile(partial, "w") as z:
-        for name in sorted(contents):
-            info = zipfile.ZipInfo(name, date_time=stamp)
-            # Made on "MS-DOS" with only the archive attribute: no owner, mode
-            # bits or other trace of the machine that packed it.
-            info.create_system = 0
-            info.external_attr = 0x20
-            info.compress_type = zipfile.ZIP_DEFLATED
-            z.writestr(info, contents[name], compresslevel=9)
-    os.replace(partial, path)
+    try:
+        with zipfile.ZipFile(partial, "w") as z:
+            for name in sorted(contents):
+                info = zipfile.ZipInfo(name, date_time=stamp)
+                # Made on "MS-DOS" with only the archive attribute: no owner,
+                # mode bits or other trace of the machine that packed it.
+                info.create_system = 0
+                info.external_attr = 0x20
+                info.compress_type = zipfile.ZIP_DEFLATED
+                z.writestr(info, contents[name], compresslevel=9)
+        os.replace(partial, path)
+    finally:
+        if os.path.exists(partial):
+            os.remove(partial)
     return contents
 
 
@@ -103,7 +122,7 @@ def main():
         os.makedirs(args.out, exist_ok=True)
         path = os.path.join(args.out, "Corvalenx-%s.zip" % version)
         contents = write_zip(path, files, release_time())
-    except (OSError, VersionError) as e:
+    except (OSError, VersionError, StampError) as e:
         sys.exit("make_zip: %s" % e)
     print("%s: %d entries, %d bytes" % (path, len(contents), os.path.getsize(path)))
 

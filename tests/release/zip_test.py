@@ -16,14 +16,19 @@ import zipfile
 TOP = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 sys.path.insert(0, os.path.join(TOP, "scripts", "release"))
 from module_version import product_version  # noqa: E402
+from make_zip import text_file  # noqa: E402
 
 BUILD = os.path.join(TOP, "build")
 MAKE_ZIP = os.path.join(TOP, "scripts", "release", "make_zip.py")
 
 
-def make_zip(out, **env):
-    done = subprocess.run([sys.executable, MAKE_ZIP, "--build", BUILD, "--out", out], capture_output=True,
+def run_make_zip(out, **env):
+    return subprocess.run([sys.executable, MAKE_ZIP, "--build", BUILD, "--out", out], capture_output=True,
                           text=True, env={**os.environ, **env})
+
+
+def make_zip(out, **env):
+    done = run_make_zip(out, **env)
     if done.returncode != 0:
         raise AssertionError("make_zip failed: " + done.stderr)
     (name,) = os.listdir(out)
@@ -80,6 +85,17 @@ class ReleaseZip(unittest.TestCase):
         with zipfile.ZipFile(path) as z:
             self.assertEqual({i.date_time for i in z.infolist()}, {(2023, 11, 14, 22, 13, 20)})
 
+    def test_zip_dates_start_in_1980_and_a_time_that_is_none_is_named(self):
+        path = make_zip(os.path.join(self.work.name, "epoch_zero"), SOURCE_DATE_EPOCH="0")
+        with zipfile.ZipFile(path) as z:
+            self.assertEqual({i.date_time for i in z.infolist()}, {(1980, 1, 1, 0, 0, 0)})
+        for epoch, said in (("yesterday", 'SOURCE_DATE_EPOCH is "yesterday": it takes whole seconds since 1970'),
+                            ("99999999999", "SOURCE_DATE_EPOCH is 99999999999: a zip date can be no later than 2107")):
+            out = os.path.join(self.work.name, "epoch_" + epoch)
+            done = run_make_zip(out, SOURCE_DATE_EPOCH=epoch)
+            self.assertEqual((done.returncode, done.stderr.strip()), (1, "make_zip: " + said))
+            self.assertEqual(os.listdir(out) if os.path.isdir(out) else [], [], "nothing is left")
+
     def test_checksums_cover_every_other_entry(self):
         listed = {}
         for line in self.zip.read("SHA256SUMS").decode().splitlines():
@@ -121,6 +137,9 @@ class ReleaseZip(unittest.TestCase):
             text = self.zip.read(name)
             self.assertEqual(text.count(b"\n"), text.count(b"\r\n"), name)
             self.assertGreater(text.count(b"\r\n"), 5, name)
+        # A checkout with CRLF already (git on Windows) gets no second CR.
+        self.assertEqual(text_file(b"[Window00]\r\nsize_mm=1,2\ngauge00=x\r\n"),
+                         b"[Window00]\r\nsize_mm=1,2\r\ngauge00=x\r\n")
 
 
 if __name__ == "__main__":
