@@ -71,6 +71,11 @@ TEST(PanelLayout, ReadsWhatAWindowsEditorWrites) {
     ASSERT_EQ(layout.windows[0].gauges.size(), 2u);
     EXPECT_EQ(layout.windows[0].gauges[1].y, 4);
     EXPECT_FALSE(layout.windows[0].gauges[1].width_given);
+
+    // A message names the line as the editor counts it, CRLF or not.
+    PanelLayout bad = read_panel_layout("[Window00]\r\n// note\r\n\r\nsize_mm=1\r\n", "crlf.cfg");
+    ASSERT_EQ(bad.messages.size(), 1u) << messages_of(bad);
+    EXPECT_EQ(bad.messages[0].line, 4) << messages_of(bad);
 }
 
 TEST(PanelLayout, EachBadLineGetsAMessageNamingItsLine) {
@@ -92,7 +97,10 @@ TEST(PanelLayout, EachBadLineGetsAMessageNamingItsLine) {
         "[Views]\n"                                  // 15
         "anything=goes\n"                            // 16
         "[Window02\n"                                // 17
-        "gauge06=m!g, 1, 1\n";                       // 18
+        "gauge06=m!g, 1, 1\n"                        // 18
+        "[Window03]\n"                               // 19
+        "size_mm=10,10\n"                            // 20
+        "SIZE_MM=20,20\n";                           // 21
     PanelLayout layout = read_panel_layout(text, "bad.cfg");
     struct Expected {
         int line;
@@ -113,6 +121,7 @@ TEST(PanelLayout, EachBadLineGetsAMessageNamingItsLine) {
         {13, LayoutMessage::Error, "[Window00] repeats [Window00] of line 2"},
         {14, LayoutMessage::Warning, "[Mystery] is not a section this host reads"},
         {17, LayoutMessage::Error, "\"[Window02\" is not a [section] header"},
+        {21, LayoutMessage::Warning, "SIZE_MM is given again (line 20); this line's value counts"},
     };
     for (const Expected& e : expected) {
         const LayoutMessage* m = message_at(layout, e.line);
@@ -170,7 +179,8 @@ TEST(PanelLayout, PlacingTakesSizesFromTheFaceAndKeepsGaugesOnTheWindow) {
         "gauge07=m!wide, 201, 0\n"           // 10
         "gauge08=m!wide, 0, 151\n"           // 11
         "gauge09=x!wide, 0, 0\n"             // 12
-        "gauge10=m!narrow, 0, 0\n";          // 13
+        "gauge10=m!narrow, 0, 0\n"           // 13
+        "gauge11=m!wide, 0, 0, 43\n";       // 14: 43 x 21.5, rounded
     PanelLayout layout = read_panel_layout(text, "place.cfg");
     ASSERT_FALSE(layout.has_errors()) << messages_of(layout);
     place_gauges(layout, layout.windows[0], fake_faces);
@@ -179,6 +189,7 @@ TEST(PanelLayout, PlacingTakesSizesFromTheFaceAndKeepsGaugesOnTheWindow) {
     EXPECT_EQ(g[0].height, 50);
     EXPECT_EQ(g[1].width, 40);
     EXPECT_EQ(g[1].height, 20);
+    EXPECT_EQ(g[11].height, 22);
     const std::pair<int, const char*> expected[] = {
         {6, "gauge03 (m!wide): size 0 x 10; a gauge's width and height must be positive"},
         {7, "size 10 x -3"},
@@ -292,6 +303,18 @@ TEST(PanelWindow, AGaugeIsScaledIntoItsBoxOverTheBackgroundBitmap) {
     EXPECT_LT(middle.r, 120);
     EXPECT_EQ(panel.at(40, 0), opaque(200, 100, 50));
     for (const Rgba& p : panel.pixels) EXPECT_TRUE(p.r <= p.a && p.g <= p.a && p.b <= p.a);
+}
+
+TEST(PanelWindow, AGaugeOfItsOwnWidthButAnotherHeightIsScaledToIt) {
+    // Half its height: below the box, only the window's colour.
+    DrawnWindow squashed;
+    prepare(squashed, "[Window00]\nsize_mm=278,300\nbackground_color=0,0,255\ngauge00=Corvalenx!Airspeed, 0, 0, 278, 139\n");
+    ASSERT_NE(squashed.window, nullptr) << messages_of(squashed.layout);
+    squashed.window->install();
+    squashed.window->update();
+    Image flat = squashed.window->draw();
+    EXPECT_NE(flat.at(139, 70), opaque(0, 0, 255));
+    for (int y = 139; y < 300; y += 20) EXPECT_EQ(flat.at(139, y), opaque(0, 0, 255)) << "y " << y;
 }
 
 TEST(PanelWindow, MissingPiecesAreErrorsNamingTheLine) {
