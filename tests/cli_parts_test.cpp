@@ -101,10 +101,12 @@ TEST(Output, BytesThatAreNotUtf8StayWellFormed) {
 }
 
 TEST(Output, JunitEscapesWhatXmlCannotCarry) {
-    JunitSuite suite{"a<b>&\"c\"", {{"ok", "check"}, {"bad", "check", {"x < y\nsecond\x01line"}, "out & about"}}};
+    // Failures count the cases that failed, however many messages each has.
+    JunitSuite suite{"a<b>&\"c\"",
+                     {{"ok", "check"}, {"bad", "check", {"x < y\nsecond\x01line"}, "out & about"}, {"worse", "check", {"1", "2"}}}};
     std::string xml = junit_xml("top", {&suite, 1});
-    EXPECT_NE(xml.find("<testsuites name=\"top\" tests=\"2\" failures=\"1\">"), std::string::npos);
-    EXPECT_NE(xml.find("name=\"a&lt;b&gt;&amp;&quot;c&quot;\" tests=\"2\" failures=\"1\""), std::string::npos);
+    EXPECT_NE(xml.find("<testsuites name=\"top\" tests=\"3\" failures=\"2\">"), std::string::npos) << xml;
+    EXPECT_NE(xml.find("name=\"a&lt;b&gt;&amp;&quot;c&quot;\" tests=\"3\" failures=\"2\""), std::string::npos);
     EXPECT_NE(xml.find("<testcase name=\"ok\" classname=\"check\"/>"), std::string::npos);
     // The message attribute holds the first line; the body all of it.
     EXPECT_NE(xml.find("<failure message=\"x &lt; y\">x &lt; y\nsecond?line</failure>"), std::string::npos);

@@ -225,6 +225,8 @@ TEST(MouseAreaPicture, BoxesAreDrawnWhereTheMouseFindsThem) {
             EXPECT_EQ(pixel(drawn, x, y), colour) << "area " << area.index << " at " << x << ", " << y;
         for (auto [x, y] : {std::pair{area.x + 3, middle + 3}, {right + 1, middle}, {right - 1, middle}})
             EXPECT_NE(pixel(drawn, x, y), colour) << "only its outline: area " << area.index << " at " << x << ", " << y;
+        // Its number inside its own box, at the top left: not above it, over its neighbour.
+        EXPECT_EQ(pixel(drawn, area.x + 1, area.y + 1), opaque(16, 16, 16)) << "area " << area.index;
         // The arrow in its middle, in its colour.
         EXPECT_EQ(pixel(drawn, area.x + area.width / 2, area.y + area.height / 2 + 2), colour) << "area " << area.index;
         MouseHit hit = host->mouse(hosted, area.x + area.width / 2, area.y + area.height / 2);
