@@ -17,7 +17,7 @@ namespace panelhost {
 
 namespace {
 
-struct OptionSpec {
+struct OptionRow {
     OptionId id;
     const char* flags;  // CLI11's form: "-o,--output"
     const char* value;
@@ -25,7 +25,7 @@ struct OptionSpec {
 };
 
 // Every option of every command: how it is written, its value and what it does.
-constexpr OptionSpec option_table[] = {
+constexpr OptionRow option_table[] = {
     {OptionId::set, "--set", "TOKEN=VALUE",
      "a simulator variable by token: 61=120 (a number); for a binary-coded-decimal variable the "
      "frequency (16=345) or the word itself (16=0x0345). Repeatable"},
@@ -60,21 +60,21 @@ constexpr OptionSpec option_table[] = {
      "a panel layout file: every gauge of a window, each at its place and size (see panelhost panel --help)"},
 };
 
-const OptionSpec& spec_of(OptionId id) {
-    for (const OptionSpec& s : option_table)
+const OptionRow& row_of(OptionId id) {
+    for (const OptionRow& s : option_table)
         if (s.id == id) return s;
     std::abort();  // every OptionId has a row
 }
 
 // "--output" from "-o,--output": the name CLI11 looks it up by.
-std::string long_name(const OptionSpec& spec) {
-    std::string flags = spec.flags;
+std::string long_name(const OptionRow& row) {
+    std::string flags = row.flags;
     return flags.substr(flags.rfind(',') + 1);
 }
 
 // "-o" from "-o,--output": the shortest form, for usage lines.
-std::string short_name(const OptionSpec& spec) {
-    std::string flags = spec.flags;
+std::string short_name(const OptionRow& row) {
+    std::string flags = row.flags;
     return flags.substr(0, flags.find(','));
 }
 
@@ -137,32 +137,32 @@ std::string formats_text(const std::vector<Format>& formats) {
 }
 
 CLI::Option* add_option(CLI::App& app, const Command& command, const OptionUse& use, Arguments& a) {
-    const OptionSpec& spec = spec_of(use.id);
-    const std::string name = long_name(spec);
-    const std::string help = use.help ? use.help : spec.help;
+    const OptionRow& row = row_of(use.id);
+    const std::string name = long_name(row);
+    const std::string help = use.help ? use.help : row.help;
     CLI::Option* option = nullptr;
     auto number = [&](auto& into, bool whole) {
         return app.add_option_function<std::string>(
-            spec.flags, [&into, name, whole](const std::string& v) { into = decltype(+into)(number_option(name, v, whole)); },
+            row.flags, [&into, name, whole](const std::string& v) { into = decltype(+into)(number_option(name, v, whole)); },
             help);
     };
     switch (use.id) {
-        case OptionId::set: option = app.add_option(spec.flags, a.sets, help)->allow_extra_args(false); break;
-        case OptionId::fail: option = app.add_option(spec.flags, a.fails, help)->allow_extra_args(false); break;
-        case OptionId::output: option = app.add_option(spec.flags, a.output, help); break;
-        case OptionId::csv: option = app.add_option(spec.flags, a.csv, help); break;
-        case OptionId::gauges: option = app.add_option(spec.flags, a.gauge_folders, help)->allow_extra_args(false); break;
-        case OptionId::window: option = app.add_option(spec.flags, a.window, help); break;
-        case OptionId::expect: option = app.add_option(spec.flags, a.expect, help); break;
-        case OptionId::list: option = app.add_flag(spec.flags, a.list, help); break;
-        case OptionId::show_mouse: option = app.add_flag(spec.flags, a.show_mouse, help); break;
+        case OptionId::set: option = app.add_option(row.flags, a.sets, help)->allow_extra_args(false); break;
+        case OptionId::fail: option = app.add_option(row.flags, a.fails, help)->allow_extra_args(false); break;
+        case OptionId::output: option = app.add_option(row.flags, a.output, help); break;
+        case OptionId::csv: option = app.add_option(row.flags, a.csv, help); break;
+        case OptionId::gauges: option = app.add_option(row.flags, a.gauge_folders, help)->allow_extra_args(false); break;
+        case OptionId::window: option = app.add_option(row.flags, a.window, help); break;
+        case OptionId::expect: option = app.add_option(row.flags, a.expect, help); break;
+        case OptionId::list: option = app.add_flag(row.flags, a.list, help); break;
+        case OptionId::show_mouse: option = app.add_flag(row.flags, a.show_mouse, help); break;
         case OptionId::tolerance:
             option = app.add_option_function<std::string>(
-                spec.flags, [&a, name](const std::string& v) { a.tolerance = tolerance_option(name, v); }, help);
+                row.flags, [&a, name](const std::string& v) { a.tolerance = tolerance_option(name, v); }, help);
             break;
         case OptionId::strictness:
             option = app.add_option_function<std::string>(
-                spec.flags,
+                row.flags,
                 [&a, name](const std::string& v) {
                     char* end = nullptr;
                     long n = std::strtol(v.c_str(), &end, 10);
@@ -174,7 +174,7 @@ CLI::Option* add_option(CLI::App& app, const Command& command, const OptionUse& 
             break;
         case OptionId::seed:
             option = app.add_option_function<std::string>(
-                spec.flags,
+                row.flags,
                 [&a, name](const std::string& v) {
                     char* end = nullptr;
                     errno = 0;
@@ -186,20 +186,20 @@ CLI::Option* add_option(CLI::App& app, const Command& command, const OptionUse& 
                 },
                 help);
             break;
-        case OptionId::strict: option = app.add_flag(spec.flags, a.strict, help); break;
-        case OptionId::layout: option = app.add_option(spec.flags, a.layout, help); break;
+        case OptionId::strict: option = app.add_flag(row.flags, a.strict, help); break;
+        case OptionId::layout: option = app.add_option(row.flags, a.layout, help); break;
         case OptionId::ticks: option = number(a.ticks, true); break;
         case OptionId::iterations: option = number(a.iterations, true); break;
         case OptionId::fps: option = number(a.fps, false); break;
         case OptionId::timeout:
             option = app.add_option_function<std::string>(
-                spec.flags, [name](const std::string& v) { set_module_call_timeout(number_option(name, v, false)); },
+                row.flags, [name](const std::string& v) { set_module_call_timeout(number_option(name, v, false)); },
                 help);
             break;
         case OptionId::format: {
             std::vector<Format> allowed = command.formats;
             option = app.add_option_function<std::string>(
-                spec.flags,
+                row.flags,
                 [&a, allowed, name](const std::string& v) {
                     Format f;
                     if (!parse_format(v, f) || std::find(allowed.begin(), allowed.end(), f) == allowed.end())
@@ -210,7 +210,7 @@ CLI::Option* add_option(CLI::App& app, const Command& command, const OptionUse& 
             break;
         }
     }
-    if (use.value || spec.value) option->type_name(use.value ? use.value : spec.value);
+    if (use.value || row.value) option->type_name(use.value ? use.value : row.value);
     bool repeatable = use.id == OptionId::set || use.id == OptionId::fail || use.id == OptionId::gauges;
     option->multi_option_policy(repeatable ? CLI::MultiOptionPolicy::TakeAll : CLI::MultiOptionPolicy::TakeLast);
     return option;
@@ -223,7 +223,7 @@ std::vector<OptionUse> options_of(const Command& command) {
     return options;
 }
 
-std::string value_of(const OptionUse& use) { return use.value ? use.value : spec_of(use.id).value; }
+std::string value_of(const OptionUse& use) { return use.value ? use.value : row_of(use.id).value; }
 
 // "render MODULE GAUGE -o OUT.png [options]", "describe MODULE [GAUGE] [options]"
 std::string usage_of(const Command& command) {
@@ -231,7 +231,7 @@ std::string usage_of(const Command& command) {
     for (const char* operand : command.operands) operands += std::string(" ") + operand;
     std::string usage = command.name;
     if (command.instead_of_operands) {
-        const OptionSpec& instead = spec_of(*command.instead_of_operands);
+        const OptionRow& instead = row_of(*command.instead_of_operands);
         usage += " {" + operands.substr(1) + " | " + long_name(instead) + " " + instead.value + "}";
     } else {
         const size_t required = command.operands.size() - command.optional_operands;
@@ -241,7 +241,7 @@ std::string usage_of(const Command& command) {
         if (command.more_operands) usage += std::string(" [") + command.more_operands + "...]";
     }
     for (const OptionUse& use : command.options)
-        if (use.required) usage += " " + short_name(spec_of(use.id)) + " " + value_of(use);
+        if (use.required) usage += " " + short_name(row_of(use.id)) + " " + value_of(use);
     return usage + " [options]";
 }
 
@@ -313,7 +313,7 @@ std::string wrong_count(const Command& command, const std::vector<std::string>& 
     if (required < all) wanted += " (and optionally " + and_list(command.operands, required, all) + ")";
     for (const std::string& p : got) quoted += (quoted.empty() ? "\"" : ", \"") + p + "\"";
     if (command.instead_of_operands) {
-        const OptionSpec& instead = spec_of(*command.instead_of_operands);
+        const OptionRow& instead = row_of(*command.instead_of_operands);
         wanted += ", or " + long_name(instead) + " " + instead.value;
     }
     size_t n = got.size();
@@ -323,7 +323,7 @@ std::string wrong_count(const Command& command, const std::vector<std::string>& 
 
 bool is_any_option(const std::string& name) {
     if (name == "-h" || name == "--help") return true;
-    for (const OptionSpec& s : option_table) {
+    for (const OptionRow& s : option_table) {
         std::string flags = std::string(",") + s.flags + ",";
         if (flags.find("," + name + ",") != std::string::npos) return true;
     }
@@ -393,17 +393,17 @@ int run(const Command& command, int argc, char** argv) {
         return fail("unknown option " + name, false);
     }
     bool operands_replaced = command.instead_of_operands &&
-                             app.get_option(long_name(spec_of(*command.instead_of_operands)))->count();
+                             app.get_option(long_name(row_of(*command.instead_of_operands)))->count();
     if (operands_replaced && !got.empty())
-        return fail(format("%s takes the place of %s; got both", long_name(spec_of(*command.instead_of_operands)).c_str(),
+        return fail(format("%s takes the place of %s; got both", long_name(row_of(*command.instead_of_operands)).c_str(),
                            and_list(command.operands, 0, command.operands.size()).c_str()),
                     true);
     if (!operands_replaced && (got.size() < command.operands.size() - command.optional_operands ||
                                (got.size() > command.operands.size() && !command.more_operands)))
         return fail(wrong_count(command, got), true);
     for (const OptionUse& use : command.options)
-        if (use.required && !app.get_option(long_name(spec_of(use.id)))->count())
-            return fail("needs " + short_name(spec_of(use.id)) + " " + value_of(use), true);
+        if (use.required && !app.get_option(long_name(row_of(use.id)))->count())
+            return fail("needs " + short_name(row_of(use.id)) + " " + value_of(use), true);
     a.operands = got;
     return code(command.run(a));
 }
