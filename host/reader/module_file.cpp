@@ -225,6 +225,13 @@ bool ModuleFile::Parser::sections() {
         s.access_source = format("flags 0x%08x", unsigned(h.characteristics));
         file_.sections_.push_back(s);
     }
+    // Linkers write the aligned end of the last section; the loader maps
+    // the whole image size and refuses a module claiming more than that.
+    if (round_up(o.image_size, o.section_alignment) > previous_end)
+        return fail(format("optional header: image size 0x%x passes the end of %s, which %s 0x%llx (rounded up to "
+                           "the section alignment 0x%x): the Windows loader refuses such a module",
+                           unsigned(o.image_size), previous.c_str(), section_count_ ? "reaches" : "reach",
+                           (unsigned long long)previous_end, unsigned(o.section_alignment)));
     return true;
 }
 

@@ -184,6 +184,7 @@ private:
     bool read_children(int index, std::vector<uint32_t>& path);
     bool read_list(const std::vector<uint32_t>& listed, int parent, std::vector<uint32_t>& path);
     bool read_mouse_areas();
+    std::string kinds_before(uint32_t count, size_t open) const;
     void check_face();
 
     ModuleReader& m_;
@@ -495,6 +496,23 @@ void GaugeReader::check_face() {
     }
 }
 
+// What the mouse-area list looks like up to record `count`: a stray kind is
+// often a list that lost its end records and runs on into other data.
+std::string GaugeReader::kinds_before(uint32_t count, size_t open) const {
+    static const char* const names[] = {"end of list", "parent", "child", "end of parent"};
+    uint32_t first = count > 4 ? count - 4 : 0;
+    std::string seen;
+    for (uint32_t i = first; i < count; ++i) {
+        stored::MouseRect r;
+        image_.read(gauge_.header.mouse_areas + i * uint32_t(sizeof r), r);
+        seen += format("%s%u %s", seen.empty() ? "" : ", ", unsigned(i + 1),
+                       r.rect_type < 4 ? names[r.rect_type] : "?");
+    }
+    if (seen.empty()) return "it is the list's first record";
+    return format("the records before it: %s%s", seen.c_str(),
+                  open ? " (did the list lose its end-of-parent and end-of-list records?)" : "");
+}
+
 bool GaugeReader::read_mouse_areas() {
     uint32_t list = gauge_.header.mouse_areas;
     if (!list) return true;
@@ -523,8 +541,8 @@ bool GaugeReader::read_mouse_areas() {
             continue;
         }
         if (r.rect_type != stored::mouse_parent && r.rect_type != stored::mouse_child)
-            return fail(where, format("kind %u is none of end of list (0), parent (1), child (2), end of parent (3)",
-                                      unsigned(r.rect_type)));
+            return fail(where, format("kind 0x%08x is none of end of list (0), parent (1), child (2), end of parent "
+                                      "(3); %s", unsigned(r.rect_type), kinds_before(i, open.size()).c_str()));
         if (!m_.routine(subject(where), "mouse routine", r.mouse_function, false)) return false;
         if (r.box_width < 0 || r.box_height < 0)
             return fail(where, format("box size %d x %d is negative", int(r.box_width), int(r.box_height)));
@@ -542,8 +560,13 @@ bool GaugeReader::read_mouse_areas() {
             const MouseArea* parent = area.parent < 0 ? nullptr : &gauge_.mouse_areas[size_t(area.parent)];
             int64_t x = (parent ? parent->x : 0) + int64_t(r.box_x), y = (parent ? parent->y : 0) + int64_t(r.box_y);
             int64_t width = r.box_width, height = r.box_height;
+            // A nested box is stored relative to its parent: both are shown,
+            // so a box written in face coordinates is recognised as such.
             std::string box = format("box %lld, %lld, %lld x %lld on the face", (long long)x, (long long)y,
                                      (long long)width, (long long)height);
+            if (parent)
+                box += format(" (stored as %d, %d within area %d's box at %d, %d)", int(r.box_x), int(r.box_y),
+                              parent->index, parent->x, parent->y);
             if (std::max({x < 0 ? -x : x, y < 0 ? -y : y, width, height}) > max_box)
                 return fail(where, format("%s lies far outside the %d x %d face", box.c_str(), face_width, face_height));
             area.x = int(x);
@@ -557,6 +580,13 @@ bool GaugeReader::read_mouse_areas() {
                                               box.c_str(), face_width, face_height));
                 else if (x < 0 || y < 0 || x + width > face_width || y + height > face_height)
                     warn(where, format("%s reaches outside the %d x %d face", box.c_str(), face_width, face_height));
+                // A point is in an area only if it is in all its parents too.
+                else if (parent && parent->width && parent->height &&
+                         (x < parent->x || y < parent->y || x + width > int64_t(parent->x) + parent->width ||
+                          y + height > int64_t(parent->y) + parent->height))
+                    warn(where, format("%s reaches outside area %d's box %d, %d, %d x %d: the part outside can never "
+                                       "be clicked", box.c_str(), parent->index, parent->x, parent->y, parent->width,
+                                       parent->height));
             }
         }
         gauge_.mouse_areas.push_back(area);
@@ -632,7 +662,7 @@ ModuleModel ModuleReader::read(uint32_t import_table, uint32_t linkage) {
     if (walk.outcome != ListWalk::ended && walk.outcome != ListWalk::stopped)
         list_fault("Linkage", "gauge table", table, 4, walk, max_gauges, "a terminating null", "");
     else if (walk.outcome == ListWalk::ended && walk.entries == 0)
-        report_.warning("Linkage: the gauge table is empty");
+        report_.error("Linkage: the gauge table is empty: a panel can use no gauge of this module");
     tell_missing_bitmaps();
     return module;
 }

@@ -140,6 +140,12 @@ void Damager::headers() {
     bend<uint32_t>(k, "file alignment 3", optional_ + 36, 3, "file alignment");
     bend<uint32_t>(k, "image size too small", optional_ + 56, 0x2000, "image size");
     bend<uint32_t>(k, "image size past 4 GiB", optional_ + 56, 0xFFFFF000, "image size");
+    // Larger than the sections reach: the loader refuses it, so must the check.
+    uint32_t image_size = get<uint32_t>(original_, optional_ + 56);
+    uint32_t alignment = get<uint32_t>(original_, optional_ + 32);
+    bend<uint32_t>(k, "image size 2 GiB", optional_ + 56, 0x80000000, "image size 0x80000000 passes the end of");
+    bend<uint32_t>(k, "image size one alignment more", optional_ + 56, image_size + alignment, "passes the end of");
+    bend<uint32_t>(k, "image size one byte short of the aligned end", optional_ + 56, image_size - 1, "");
     bend<uint32_t>(k, "headers size 16", optional_ + 60, 16, "headers size");
     bend<uint32_t>(k, "headers size past the file", optional_ + 60, 0x7FFFFFF0, "headers size");
     bend<uint32_t>(k, "data directory count 0", optional_ + 92, 0, "data directories");
@@ -406,7 +412,13 @@ void Damager::mouse_areas() {
     size_t list = at(clickable->header.mouse_areas);
     size_t last = clickable->mouse_areas.size() + 1;  // a parent's end, then the list's end, follow the areas
     size_t child = at(clickable->mouse_areas.back().address);
-    bend<uint32_t>(k, "mouse area 1 kind 9", list, 9, "kind 9");
+    bend<uint32_t>(k, "mouse area 1 kind 9", list, 9, "kind 0x00000009");
+    // A pointer where a kind belongs: a list that lost its end records.
+    bend<uint32_t>(k, "mouse area kind a pointer", list + 44 * 3, data_address(),
+                   format("kind 0x%08x is none of", unsigned(data_address())));
+    // Still on the face, but out of its parent's box: never clickable there.
+    bend<int32_t>(k, "child box wider than its parent", child + 12, 40, "reaches outside area");
+    bend<int32_t>(k, "child box in face coordinates", child + 4, 98, "(stored as 98, ");
     bend<int32_t>(k, "mouse box far off the face", child + 4, 5040, "wholly off");
     bend<int32_t>(k, "mouse box width negative", child + 12, -5, "negative");
     bend<uint32_t>(k, "mouse routine in data", child + 36, data_address(), "mouse routine");
