@@ -103,7 +103,8 @@ TEST(HostChecks, EachMalformedModuleGetsItsOwnClearError) {
         {"sixteen_bit_bitmap", needle + "111, child 1 of element 1): bitmap resource 111: 16 bits per pixel"},
         {"unknown_kind", "gauge \"Fixture\": child list of element 3, entry 1: element 0x"},  // ... has kind 2
         {"far_mouse_box",
-         "gauge \"Fixture\": mouse area 3: box 2147483636, 6, 3 x 3 on the face lies far outside the 16 x 16 face"},
+         "gauge \"Fixture\": mouse area 3: box 2147483636, 6, 3 x 3 on the face (stored as 2147483632, 2 within "
+         "area 2's box at 4, 4) lies far outside the 16 x 16 face"},
     };
     for (const Case& c : cases) {
         std::string text = refusal(fixture(c.fault));
