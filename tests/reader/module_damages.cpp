@@ -205,12 +205,19 @@ void Damager::exports() {
     uint32_t ordinals = get<uint32_t>(original_, d + 36);
     bend<uint32_t>(k, "function count huge", d + 20, 0xFFFFFFFF, "function count");
     bend<uint32_t>(k, "name count beyond the functions", d + 24, 0xFFFF, "name count");
+    bend<uint32_t>(k, "name count one beyond the functions", d + 24, get<uint32_t>(original_, d + 20) + 1,
+                   "exceeds the function count");
     bend<uint32_t>(k, "function table outside", d + 28, 0x7FFFFFF0, "function address table");
     bend<uint32_t>(k, "name table outside", d + 32, 0x7FFFFFF0, "name table");
     bend<uint32_t>(k, "ordinal table outside", d + 36, 0x7FFFFFF0, "ordinal table");
     bend<uint32_t>(k, "name 1 outside", at(base_ + names), 0x7FFFFFF0, "name 1");
     bend<uint32_t>(k, "name 2 in the headers", at(base_ + names) + 4, 0x10, "name 2");
     bend<uint16_t>(k, "ordinal 1 out of range", at(base_ + ordinals), 0x7FFF, "ordinal");
+    // Ordinals index the function table: the count itself is one past it.
+    uint32_t function_count = get<uint32_t>(original_, d + 20);
+    bend<uint16_t>(k, "ordinal 1 the function count", at(base_ + ordinals), uint16_t(function_count),
+                   format("has ordinal index %u, but there are only %u", unsigned(function_count),
+                          unsigned(function_count)));
     bend<uint32_t>(k, "function 1 outside", at(base_ + functions), 0x7FFFFFF0, "function 1");
     bend<uint32_t>(k, "function 2 in the headers", at(base_ + functions) + 4, 0x10, "function 2");
     uint32_t first_name = get<uint32_t>(original_, at(base_ + names));
@@ -361,11 +368,15 @@ void Damager::elements() {
     bend<uint32_t>(k, gauge + "calibration table in read-only data", n + 112, read_only_address(), "read-only");
     bend<uint32_t>(k, gauge + "point count 1", n + 116, 1, "point count");
     bend<uint32_t>(k, gauge + "point count huge", n + 116, 0x40000000, "point count");
+    bend<uint32_t>(k, gauge + "point count one past the most", n + 116, 65, "point count 65; a table needs 2 to 64");
     bend<uint32_t>(k, gauge + "point count 10 more", n + 116, uint32_t(needle->calibration.size() + 10), "calibration");
     bend<int32_t>(k, gauge + "rate limit negative", n + 120, -6, "rate limit");
     bend<uint32_t>(k, gauge + "update routine outside", n + 224, 0x10, "update routine");
     size_t table = at(needle->needle.calibration);
     bend<double>(k, gauge + "calibration value not a number", table + 8, NAN, "not a finite number");
+    bend<double>(k, gauge + "calibration value infinite", table + 8, INFINITY, "not a finite number");
+    bend<double>(k, gauge + "last calibration value minus infinity", table + 24 * (needle->calibration.size() - 1) + 8,
+                 -INFINITY, "not a finite number");
     bend<double>(k, gauge + "calibration value repeated", table + 24 + 8, needle->calibration_points[0].value,
                  "calibration point 2");
     stored::Point pivot = needle->header.position;
