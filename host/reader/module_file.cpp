@@ -69,6 +69,10 @@ private:
         return format("%s: the module has none (data directory %u of the optional header is empty): %s", directory,
                       unsigned(index), so);
     }
+    bool dos_header(uint32_t& pe_offset);
+    bool pe_header(uint32_t pe_offset, pe::FileHeader& header);
+    bool optional_header(uint32_t pe_offset, const pe::FileHeader& header, uint64_t& optional_end);
+    bool section_table(const pe::FileHeader& header, uint64_t optional_end);
     bool sections();
     // A name at `rva`. False when it cannot be read, with `why` set, or
     // empty when the fault holds for a whole section and was told already.
@@ -87,8 +91,8 @@ private:
     int told_count_ = 0;
 };
 
-bool ModuleFile::Parser::headers() {
-    size_ = file_.bytes_.size();
+// The DOS header, for the offset of the PE header.
+bool ModuleFile::Parser::dos_header(uint32_t& pe_offset) {
     pe::DosHeader dos{};
     if (size_ < 2 || (at(0, dos.magic), dos.magic != pe::dos_magic))
         return fail(format("DOS header: no \"MZ\" signature at the start: not a Windows library (the file has %zu "
@@ -97,12 +101,15 @@ bool ModuleFile::Parser::headers() {
     if (dos.pe_header_offset < 0)
         return fail(format("DOS header: the PE header's offset (the word at 0x3c) is %d, negative",
                            int(dos.pe_header_offset)));
-    uint32_t pe_offset = uint32_t(dos.pe_header_offset);
+    pe_offset = uint32_t(dos.pe_header_offset);
     if (pe_offset >= size_)
         return fail(format("DOS header: the PE header's offset 0x%x (the word at 0x3c) lies past the end of the "
                            "%zu-byte file", unsigned(pe_offset), size_));
+    return true;
+}
+
+bool ModuleFile::Parser::pe_header(uint32_t pe_offset, pe::FileHeader& header) {
     uint32_t signature = 0;
-    pe::FileHeader header{};
     if (!at(pe_offset, signature) || !at(uint64_t(pe_offset) + 4, header))
         return fail(format("PE header: the file ends at byte %zu, inside the PE header at 0x%x", size_,
                            unsigned(pe_offset)));
@@ -123,9 +130,12 @@ bool ModuleFile::Parser::headers() {
     if (!(header.characteristics & pe::file_library))
         return fail(format("PE header: characteristics 0x%04x lack the library flag (0x2000): a program, not a "
                            "library", unsigned(header.characteristics)));
+    return true;
+}
 
+bool ModuleFile::Parser::optional_header(uint32_t pe_offset, const pe::FileHeader& header, uint64_t& optional_end) {
     uint64_t optional_offset = uint64_t(pe_offset) + 4 + sizeof header;
-    uint64_t optional_end = optional_offset + header.optional_header_size;
+    optional_end = optional_offset + header.optional_header_size;
     if (optional_end > size_)
         return fail(format("optional header: the file ends at byte %zu, inside the optional header (0x%llx..0x%llx)",
                            size_, (unsigned long long)optional_offset, (unsigned long long)optional_end));
@@ -153,6 +163,12 @@ bool ModuleFile::Parser::headers() {
         return fail(format("optional header: image base 0x%08x plus image size 0x%x passes the end of 32-bit memory",
                            unsigned(o.image_base), unsigned(o.image_size)));
 
+    return true;
+}
+
+// The section table and the sections, with the headers' size around them.
+bool ModuleFile::Parser::section_table(const pe::FileHeader& header, uint64_t optional_end) {
+    const pe::OptionalHeader& o = optional_;
     table_offset_ = uint32_t(optional_end);
     section_count_ = header.section_count;
     uint64_t table_end = optional_end + uint64_t(section_count_) * sizeof(pe::SectionHeader);
@@ -172,8 +188,18 @@ bool ModuleFile::Parser::headers() {
     file_.base_ = o.image_base;
     file_.end_ = uint64_t(o.image_base) + o.image_size;
     file_.headers_end_ = uint64_t(o.image_base) + o.headers_size;
-    if (!sections()) return false;
+    return sections();
+}
 
+bool ModuleFile::Parser::headers() {
+    size_ = file_.bytes_.size();
+    uint32_t pe_offset = 0;
+    pe::FileHeader header{};
+    uint64_t optional_end = 0;
+    if (!dos_header(pe_offset) || !pe_header(pe_offset, header) || !optional_header(pe_offset, header, optional_end) ||
+        !section_table(header, optional_end))
+        return false;
+    const pe::OptionalHeader& o = optional_;
     file_.entry_point_ = o.entry_point;
     if (o.entry_point) {
         std::string wrong = file_.rva_fault(o.entry_point, 1, Access::code);

@@ -185,6 +185,7 @@ private:
     bool read_list(const std::vector<uint32_t>& listed, int parent, std::vector<uint32_t>& path);
     bool read_mouse_areas();
     std::string kinds_before(uint32_t count, size_t open) const;
+    bool place_mouse_box(MouseArea& area, const std::string& where);
     void check_face();
 
     ModuleReader& m_;
@@ -513,11 +514,50 @@ std::string GaugeReader::kinds_before(uint32_t count, size_t open) const {
                   open ? " (did the list lose its end-of-parent and end-of-list records?)" : "");
 }
 
+// Places a box that is not the whole face: relative to its parent's, and
+// told when it cannot be clicked, wholly or in part.
+bool GaugeReader::place_mouse_box(MouseArea& area, const std::string& where) {
+    const stored::MouseRect& r = area.record;
+    const int face_width = gauge_.width, face_height = gauge_.height;
+    // A nested box is placed relative to its parent's.
+    const MouseArea* parent = area.parent < 0 ? nullptr : &gauge_.mouse_areas[size_t(area.parent)];
+    int64_t x = (parent ? parent->x : 0) + int64_t(r.box_x), y = (parent ? parent->y : 0) + int64_t(r.box_y);
+    int64_t width = r.box_width, height = r.box_height;
+    // A nested box is stored relative to its parent: both are shown,
+    // so a box written in face coordinates is recognised as such.
+    std::string box = format("box %lld, %lld, %lld x %lld on the face", (long long)x, (long long)y,
+                             (long long)width, (long long)height);
+    if (parent)
+        box += format(" (stored as %d, %d within area %d's box at %d, %d)", int(r.box_x), int(r.box_y),
+                      parent->index, parent->x, parent->y);
+    if (std::max({x < 0 ? -x : x, y < 0 ? -y : y, width, height}) > max_box)
+        return fail(where, format("%s lies far outside the %d x %d face", box.c_str(), face_width, face_height));
+    area.x = int(x);
+    area.y = int(y);
+    area.width = int(width);
+    area.height = int(height);
+    // An empty box never matches a point, which harms nothing.
+    if (face_width > 0 && width && height) {
+        if (x >= face_width || y >= face_height || x + width <= 0 || y + height <= 0)
+            return fail(where, format("%s lies wholly off the %d x %d face: it can never be clicked",
+                                      box.c_str(), face_width, face_height));
+        else if (x < 0 || y < 0 || x + width > face_width || y + height > face_height)
+            warn(where, format("%s reaches outside the %d x %d face", box.c_str(), face_width, face_height));
+        // A point is in an area only if it is in all its parents too.
+        else if (parent && parent->width && parent->height &&
+                 (x < parent->x || y < parent->y || x + width > int64_t(parent->x) + parent->width ||
+                  y + height > int64_t(parent->y) + parent->height))
+            warn(where, format("%s reaches outside area %d's box %d, %d, %d x %d: the part outside can never "
+                               "be clicked", box.c_str(), parent->index, parent->x, parent->y, parent->width,
+                               parent->height));
+    }
+    return true;
+}
+
 bool GaugeReader::read_mouse_areas() {
     uint32_t list = gauge_.header.mouse_areas;
     if (!list) return true;
     std::vector<int> open;  // indexes of the parents not yet closed
-    const int face_width = gauge_.width, face_height = gauge_.height;
     for (uint32_t i = 0;; ++i) {
         std::string where = format("mouse area %u", unsigned(i + 1));
         uint64_t at = uint64_t(list) + uint64_t(i) * sizeof(stored::MouseRect);
@@ -553,41 +593,10 @@ bool GaugeReader::read_mouse_areas() {
         area.parent = open.empty() ? -1 : open.back();
         area.depth = int(open.size());
         if (area.parent < 0 && r.box_x == 0 && r.box_y == 0 && r.box_width == 0 && r.box_height == 0) {
-            area.width = face_width;  // the outermost all-zero box: the whole gauge
-            area.height = face_height;
-        } else {
-            // A nested box is placed relative to its parent's.
-            const MouseArea* parent = area.parent < 0 ? nullptr : &gauge_.mouse_areas[size_t(area.parent)];
-            int64_t x = (parent ? parent->x : 0) + int64_t(r.box_x), y = (parent ? parent->y : 0) + int64_t(r.box_y);
-            int64_t width = r.box_width, height = r.box_height;
-            // A nested box is stored relative to its parent: both are shown,
-            // so a box written in face coordinates is recognised as such.
-            std::string box = format("box %lld, %lld, %lld x %lld on the face", (long long)x, (long long)y,
-                                     (long long)width, (long long)height);
-            if (parent)
-                box += format(" (stored as %d, %d within area %d's box at %d, %d)", int(r.box_x), int(r.box_y),
-                              parent->index, parent->x, parent->y);
-            if (std::max({x < 0 ? -x : x, y < 0 ? -y : y, width, height}) > max_box)
-                return fail(where, format("%s lies far outside the %d x %d face", box.c_str(), face_width, face_height));
-            area.x = int(x);
-            area.y = int(y);
-            area.width = int(width);
-            area.height = int(height);
-            // An empty box never matches a point, which harms nothing.
-            if (face_width > 0 && width && height) {
-                if (x >= face_width || y >= face_height || x + width <= 0 || y + height <= 0)
-                    return fail(where, format("%s lies wholly off the %d x %d face: it can never be clicked",
-                                              box.c_str(), face_width, face_height));
-                else if (x < 0 || y < 0 || x + width > face_width || y + height > face_height)
-                    warn(where, format("%s reaches outside the %d x %d face", box.c_str(), face_width, face_height));
-                // A point is in an area only if it is in all its parents too.
-                else if (parent && parent->width && parent->height &&
-                         (x < parent->x || y < parent->y || x + width > int64_t(parent->x) + parent->width ||
-                          y + height > int64_t(parent->y) + parent->height))
-                    warn(where, format("%s reaches outside area %d's box %d, %d, %d x %d: the part outside can never "
-                                       "be clicked", box.c_str(), parent->index, parent->x, parent->y, parent->width,
-                                       parent->height));
-            }
+            area.width = gauge_.width;   // the outermost all-zero box: the whole gauge
+            area.height = gauge_.height;
+        } else if (!place_mouse_box(area, where)) {
+            return false;
         }
         gauge_.mouse_areas.push_back(area);
         if (r.rect_type == stored::mouse_parent) open.push_back(int(gauge_.mouse_areas.size()) - 1);
