@@ -199,7 +199,7 @@ def check_guide(root, screenshots):
 
 def main():
     p = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
-    p.add_argument("guide", nargs="?", help="the guide's folder, or a release zip with Guide/ inside")
+    p.add_argument("guide", nargs="?", help="the guide's folder, or a release zip with RELEASE/Guide/ inside")
     p.add_argument("--release-of", help="the module whose release zip to open")
     p.add_argument("--dist", help="where the release zips are")
     p.add_argument("--screenshots", required=True)
@@ -216,7 +216,8 @@ def main():
         unpacked = tempfile.mkdtemp(prefix="guide-zip-")
         with zipfile.ZipFile(args.guide) as z:
             z.extractall(unpacked)
-        root = os.path.join(unpacked, "Guide")
+        # The zip's one folder, named for the release as the zip is.
+        root = os.path.join(unpacked, os.path.basename(args.guide)[:-len(".zip")], "Guide")
     try:
         problems = check_guide(root, args.screenshots)
     finally:
