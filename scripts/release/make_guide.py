@@ -16,6 +16,9 @@ The prose pages hold a few tags of this guide's own, replaced here:
   <guide-contents></guide-contents>   (index) every gauge's page, with a picture
   <panel-picture></panel-picture>     (index) the example panel, drawn whole
 
+Besides a page per gauge and the index it writes print.html, all of them on
+one page.
+
 Each gauge page names its gauge in a first-line comment, <!-- gauge: NAME -->.
 A gauge of the module without a page, a page naming a gauge the module lacks,
 or an unknown tag is an error, so the guide cannot drift from the module.
@@ -152,7 +155,9 @@ def facts_html(gauge, layout_line, parts):
     if layout_line:
         rows.append(("In the example layout", "<code>%s</code>" % html.escape(layout_line)))
     rows.append(("Name in a layout line", "<code>Corvalenx!%s</code>" % html.escape(gauge["name"])))
-    rows.append(("Default size", "%d &times; %d panel pixels (its face picture); the module's default width: %d mm"
+    rows.append(("Default size", "%d &times; %d panel pixels (its face picture): the size a layout line without "
+                 "width and height gets in panelhost. The module also declares a default width of %d mm; panelhost "
+                 "does not use it, and what the simulator does with it is not known."
                  % (gauge["face"] + (gauge["default_size_mm"],))))
     rows.append(("Simulator variables", "<br>".join(
         variable_text(v) + ("" if v["token"] in gauge["variables_on_elements"] else " &mdash; read alongside")
@@ -168,7 +173,8 @@ def facts_html(gauge, layout_line, parts):
                  hex_id(gauge["help_id"]) if gauge["help_id"] else "none"))
     clickable = [a for a in gauge["mouse_areas"] if a["event"]]
     rows.append(("Mouse", "%d clickable spot%s" % (len(clickable), "" if len(clickable) == 1 else "s")
-                 if clickable else "no clickable spots; the whole face shows the tooltip"))
+                 if clickable else "no clickable spots" + ("; the whole face shows the tooltip"
+                                                           if gauge["help_id"] else " and no tooltip")))
     return ('<section class="facts"><h2>From the module</h2>'
             + table(("", ""), [("<b>%s</b>" % k, v) for k, v in rows], "facts") + "</section>")
 
@@ -319,11 +325,12 @@ class Guide:
                                                        html.escape(g["name"].replace("_", " "))))
         return ('<!DOCTYPE html>\n<html lang="en">\n<head>\n<meta charset="utf-8">\n'
                 '<meta name="viewport" content="width=device-width, initial-scale=1">\n'
-                '<title>%s &mdash; Corvalenx Gauges pilot\'s guide</title>\n'
+                '<title>%s</title>\n'
                 '<link rel="stylesheet" href="guide.css">\n</head>\n<body>\n'
                 '<nav>%s</nav>\n<main>\n%s\n</main>\n'
                 '<footer>Corvalenx Gauges %s &middot; pilot\'s guide</footer>\n</body>\n</html>\n'
-                % (html.escape(title), "\n".join(nav), body.strip(), html.escape(self.version)))
+                % (html.escape(title) + ("" if current == "index" else " &mdash; Corvalenx Gauges pilot's guide"),
+                   "\n".join(nav), body.strip(), html.escape(self.version)))
 
     def build(self):
         out = self.args.out
@@ -350,6 +357,10 @@ class Guide:
         index = index.replace("<guide-contents></guide-contents>", self.contents())
         index = index.replace("<panel-picture></panel-picture>", self.panel_picture())
         self.write("index.html", self.title_of("index.html", index), index, "index")
+        # The whole guide on one page, to print in one go: the index, then
+        # each gauge's page in the contents' order, each from a new sheet.
+        whole = [index] + ['<section class="print-page">%s</section>' % pages[g["name"]][1] for g in self.gauges]
+        self.write("print.html", "The whole guide, to print", "\n".join(whole), "print")
 
     @staticmethod
     def title_of(source, body):

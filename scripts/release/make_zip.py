@@ -1,18 +1,21 @@
 """Writes the release zip a simmer downloads, byte for byte the same from
-every build of the same commit.
+every build of the same commit, and its checksum beside it.
 
-    Corvalenx-<version>.zip
+    Corvalenx-<version>.zip     everything in one folder, so unpacking it
+      Corvalenx-<version>/      "here" spills nothing into the folder around it
         Corvalenx-panel.cfg     the example panel window wiring all eight gauges
         Gauges/Corvalenx.gau    the module
         Guide/...               the pilot's guide (open Guide/index.html)
-        README.txt              what goes where
-        SHA256SUMS              the checksum of every other entry
+        README.txt              what goes where, with the version and date filled in
+        SHA256SUMS              the checksum of every other entry (names within the folder)
         Tools/panelhost.exe     the gauge developers' panel host
         Tools/panelhost.txt     what that is
+    Corvalenx-<version>.zip.sha256   the zip's own checksum, "HASH  NAME"
 
 The version comes from the module's own version resource. Entries are sorted,
 all carry one timestamp (SOURCE_DATE_EPOCH if set, else the last commit's
-time) and no file-system attributes of the machine that built them.
+time) and no file-system attributes of the machine that built them. The
+README's date is that timestamp's day.
 """
 import argparse
 import hashlib
@@ -29,6 +32,10 @@ TOP = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))
 
 
 class StampError(Exception):
+    pass
+
+
+class PackageError(Exception):
     pass
 
 
@@ -78,35 +85,78 @@ def entries(build, guide):
     return files
 
 
+# What README.txt holds for the build to fill in.
+README_FIELDS = ("{{version}}", "{{date}}")
+
+
+def filled_readme(data, version, stamp):
+    """README.txt with the release's version and date (the zip's timestamp's day)."""
+    text = data.decode("utf-8")
+    for field in README_FIELDS:
+        if field not in text:
+            raise PackageError("README.txt has no %s for the release to fill in" % field)
+    text = text.replace("{{version}}", version).replace("{{date}}", "%04d-%02d-%02d" % stamp[:3])
+    return text.encode("utf-8")
+
+
 def text_file(data):
     """Texts for Windows readers get CRLF line ends, whatever the checkout has."""
     return data.replace(b"\r\n", b"\n").replace(b"\n", b"\r\n")
 
 
-def write_zip(path, files, stamp):
+def write_atomically(path, write):
+    """Calls write(PARTIAL) then puts PARTIAL in place of path: a failed run
+    leaves neither a partial file nor a changed one."""
+    partial = path + ".partial"
+    try:
+        write(partial)
+        os.replace(partial, path)
+    finally:
+        if os.path.exists(partial):
+            os.remove(partial)
+
+
+def write_zip(path, files, stamp, folder, version):
+    """The zip at `path`, every entry under `folder`/; its entries' contents
+    by name within the folder."""
     contents = {}
     for name, source in files.items():
         with open(source, "rb") as f:
             data = f.read()
+        if name == "README.txt":
+            data = filled_readme(data, version, stamp)
         contents[name] = text_file(data) if name.endswith((".txt", ".cfg")) else data
+    # Names within the folder: checked from inside the unpacked folder.
     sums = "".join("%s  %s\n" % (hashlib.sha256(contents[n]).hexdigest(), n) for n in sorted(contents))
     contents["SHA256SUMS"] = sums.encode()
-    partial = path + ".partial"
-    try:
+
+    def write(partial):
         with zipfile.ZipFile(partial, "w") as z:
             for name in sorted(contents):
-                info = zipfile.ZipInfo(name, date_time=stamp)
+                info = zipfile.ZipInfo(folder + "/" + name, date_time=stamp)
                 # Made on "MS-DOS" with only the archive attribute: no owner,
                 # mode bits or other trace of the machine that packed it.
                 info.create_system = 0
                 info.external_attr = 0x20
                 info.compress_type = zipfile.ZIP_DEFLATED
                 z.writestr(info, contents[name], compresslevel=9)
-        os.replace(partial, path)
-    finally:
-        if os.path.exists(partial):
-            os.remove(partial)
+
+    write_atomically(path, write)
     return contents
+
+
+def write_checksum(zip_path):
+    """ZIP.sha256 beside the zip, in the form sha256sum writes and checks."""
+    with open(zip_path, "rb") as f:
+        digest = hashlib.sha256(f.read()).hexdigest()
+    line = "%s  %s\n" % (digest, os.path.basename(zip_path))
+
+    def write(partial):
+        with open(partial, "w", encoding="ascii", newline="\n") as f:
+            f.write(line)
+
+    write_atomically(zip_path + ".sha256", write)
+    return zip_path + ".sha256"
 
 
 def main():
@@ -120,11 +170,18 @@ def main():
         files = entries(args.build, guide)
         version = product_version(files["Gauges/Corvalenx.gau"])
         os.makedirs(args.out, exist_ok=True)
-        path = os.path.join(args.out, "Corvalenx-%s.zip" % version)
-        contents = write_zip(path, files, release_time())
-    except (OSError, VersionError, StampError) as e:
+        release = "Corvalenx-%s" % version
+        path = os.path.join(args.out, release + ".zip")
+        # A run that fails half-way leaves no checksum of an earlier zip
+        # beside whatever zip is there.
+        if os.path.exists(path + ".sha256"):
+            os.remove(path + ".sha256")
+        contents = write_zip(path, files, release_time(), release, version)
+        checksum = write_checksum(path)
+    except (OSError, VersionError, StampError, PackageError) as e:
         sys.exit("make_zip: %s" % e)
-    print("%s: %d entries, %d bytes" % (path, len(contents), os.path.getsize(path)))
+    print("%s: %d entries in %s/, %d bytes; its checksum in %s"
+          % (path, len(contents), release, os.path.getsize(path), os.path.basename(checksum)))
 
 
 if __name__ == "__main__":

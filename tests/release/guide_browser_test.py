@@ -1,8 +1,8 @@
 """Opens the pilot's guide in headless chromium and fails on what a reader
 would see broken: a picture that does not load, a link to a page or anchor
 that is not there (or that leaves the guide, which must work offline), or
-an error in the browser's console. Writes a full-page screenshot of every
-page for review.
+an error in the browser's console, or a page wider than a phone's screen
+(390 px). Writes a full-page screenshot of every page for review.
 
 usage: guide_browser_test.py GUIDE --screenshots DIR
        guide_browser_test.py --release-of MODULE --dist DIR --screenshots DIR
@@ -43,6 +43,9 @@ PAGE_CHECK = """(() => {
   return JSON.stringify({images, links, ids, height: document.documentElement.scrollHeight,
                          title: document.title});
 })()"""
+
+
+PHONE_WIDTH = 390
 
 
 class Browser:
@@ -182,6 +185,16 @@ def check_guide(root, screenshots):
             shot = browser.call("Page.captureScreenshot", {"format": "png"}, session=True)
             with open(os.path.join(screenshots, name.replace(os.sep, "_")[:-5] + ".png"), "wb") as f:
                 f.write(base64.b64decode(shot["data"]))
+            # On a phone nothing may stick out sideways (a <pre> scrolls
+            # within itself, which does not widen the page).
+            browser.call("Emulation.setDeviceMetricsOverride",
+                         {"width": PHONE_WIDTH, "height": 800, "deviceScaleFactor": 1, "mobile": True}, session=True)
+            browser.call("Page.reload", session=True)
+            browser.wait_for("Page.loadEventFired")
+            page_width = browser.call("Runtime.evaluate", {"expression": "document.documentElement.scrollWidth",
+                                                           "returnByValue": True}, session=True)["result"]["value"]
+            if page_width > PHONE_WIDTH:
+                problems.append("%s: %d px wide on a %d px phone" % (name, page_width, PHONE_WIDTH))
         # Anchors, now that every page's ids are known.
         for url, seen in pages.items():
             for link in seen["links"]:
@@ -199,7 +212,7 @@ def check_guide(root, screenshots):
 
 def main():
     p = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
-    p.add_argument("guide", nargs="?", help="the guide's folder, or a release zip with Guide/ inside")
+    p.add_argument("guide", nargs="?", help="the guide's folder, or a release zip with RELEASE/Guide/ inside")
     p.add_argument("--release-of", help="the module whose release zip to open")
     p.add_argument("--dist", help="where the release zips are")
     p.add_argument("--screenshots", required=True)
@@ -216,7 +229,8 @@ def main():
         unpacked = tempfile.mkdtemp(prefix="guide-zip-")
         with zipfile.ZipFile(args.guide) as z:
             z.extractall(unpacked)
-        root = os.path.join(unpacked, "Guide")
+        # The zip's one folder, named for the release as the zip is.
+        root = os.path.join(unpacked, os.path.basename(args.guide)[:-len(".zip")], "Guide")
     try:
         problems = check_guide(root, args.screenshots)
     finally:

@@ -1,5 +1,5 @@
-"""The release zip: its entries, their checksums, the module it ships, and
-that packing is deterministic.
+"""The release zip: its one folder and its entries, their checksums and the
+zip's own beside it, the module it ships, and that packing is deterministic.
 
 usage: zip_test.py --build BUILD_DIR   (the release target built first)
 """
@@ -31,7 +31,7 @@ def make_zip(out, **env):
     done = run_make_zip(out, **env)
     if done.returncode != 0:
         raise AssertionError("make_zip failed: " + done.stderr)
-    (name,) = os.listdir(out)
+    (name,) = [n for n in os.listdir(out) if n.endswith(".zip")]
     return os.path.join(out, name)
 
 
@@ -50,12 +50,17 @@ class ReleaseZip(unittest.TestCase):
         cls.work = tempfile.TemporaryDirectory()
         cls.zip_path = make_zip(os.path.join(cls.work.name, "first"))
         cls.zip = zipfile.ZipFile(cls.zip_path)
+        cls.folder = os.path.basename(cls.zip_path)[:-len(".zip")] + "/"
         cls.names = cls.zip.namelist()
 
     @classmethod
     def tearDownClass(cls):
         cls.zip.close()
         cls.work.cleanup()
+
+    def entry(self, name):
+        """An entry's bytes, by its name within the release folder."""
+        return self.zip.read(self.folder + name)
 
     def test_packing_twice_gives_the_same_bytes(self):
         again = make_zip(os.path.join(self.work.name, "second"))
@@ -68,9 +73,25 @@ class ReleaseZip(unittest.TestCase):
                              for d, _, files in os.walk(guide) for f in files)
         expected = sorted(["Corvalenx-panel.cfg", "Gauges/Corvalenx.gau", "README.txt", "SHA256SUMS",
                            "Tools/panelhost.exe", "Tools/panelhost.txt"] + guide_files)
-        self.assertEqual(self.names, expected)
-        self.assertIn("Guide/index.html", self.names)
-        self.assertEqual(len([n for n in self.names if re.match(r"Guide/[a-z-]+\.html$", n)]), 9)
+        # Everything in one folder named for the release: unpacked "here",
+        # nothing spills into the folder around it.
+        self.assertEqual(self.names, [self.folder + n for n in expected])
+        self.assertIn("Guide/index.html", expected)
+        self.assertIn("Guide/print.html", expected)
+        self.assertEqual(len([n for n in expected if re.match(r"Guide/[a-z-]+\.html$", n)]), 10)
+
+    def test_the_zips_checksum_lies_beside_it(self):
+        with open(self.zip_path, "rb") as f:
+            digest = hashlib.sha256(f.read()).hexdigest()
+        with open(self.zip_path + ".sha256", "rb") as f:
+            self.assertEqual(f.read(), ("%s  %s\n" % (digest, os.path.basename(self.zip_path))).encode())
+
+    def test_the_readme_carries_the_version_and_date(self):
+        readme = self.entry("README.txt").decode()
+        version = product_version(os.path.join(BUILD, "bin", "Corvalenx.gau"))
+        (stamp,) = {i.date_time for i in self.zip.infolist()}
+        self.assertIn("Version %s, built %04d-%02d-%02d." % ((version,) + stamp[:3]), readme)
+        self.assertNotIn("{{", readme)
 
     def test_entries_carry_one_timestamp_and_no_host_attributes(self):
         infos = self.zip.infolist()
@@ -98,26 +119,28 @@ class ReleaseZip(unittest.TestCase):
 
     def test_checksums_cover_every_other_entry(self):
         listed = {}
-        for line in self.zip.read("SHA256SUMS").decode().splitlines():
+        for line in self.entry("SHA256SUMS").decode().splitlines():
             digest, name = line.split("  ", 1)
             listed[name] = digest
-        self.assertEqual(sorted(listed), [n for n in self.names if n != "SHA256SUMS"])
+        # Named within the folder, as they are checked from inside it.
+        self.assertEqual(sorted(listed), [n[len(self.folder):] for n in self.names
+                                          if n != self.folder + "SHA256SUMS"])
         for name, digest in listed.items():
-            self.assertEqual(hashlib.sha256(self.zip.read(name)).hexdigest(), digest, name)
+            self.assertEqual(hashlib.sha256(self.entry(name)).hexdigest(), digest, name)
 
     def test_the_module_is_the_tested_file_without_a_symbol_table(self):
-        shipped = self.zip.read("Gauges/Corvalenx.gau")
+        shipped = self.entry("Gauges/Corvalenx.gau")
         with open(os.path.join(BUILD, "bin", "Corvalenx.gau"), "rb") as f:
             self.assertTrue(shipped == f.read(), "the zip's module is not build/bin/Corvalenx.gau")
         pe = struct.unpack_from("<I", shipped, 0x3C)[0]
         symbols_at, symbol_count = struct.unpack_from("<II", shipped, pe + 4 + 8)
         self.assertEqual((symbols_at, symbol_count), (0, 0))
-        tool = self.zip.read("Tools/panelhost.exe")
+        tool = self.entry("Tools/panelhost.exe")
         pe = struct.unpack_from("<I", tool, 0x3C)[0]
         self.assertEqual(struct.unpack_from("<III", tool, pe + 4 + 4), (0, 0, 0), "time stamp or symbols")
 
     def test_the_name_carries_the_modules_own_version(self):
-        data = self.zip.read("Gauges/Corvalenx.gau")
+        data = self.entry("Gauges/Corvalenx.gau")
         version = product_version(os.path.join(BUILD, "bin", "Corvalenx.gau"))
         self.assertEqual(os.path.basename(self.zip_path), "Corvalenx-%s.zip" % version)
         self.assertTrue((fixed_version(data) + ".").startswith(version + "."), fixed_version(data))
@@ -125,7 +148,7 @@ class ReleaseZip(unittest.TestCase):
     def test_its_panelhost_tells_the_same_version(self):
         tool = os.path.join(self.work.name, "panelhost.exe")
         with open(tool, "wb") as f:
-            f.write(self.zip.read("Tools/panelhost.exe"))
+            f.write(self.entry("Tools/panelhost.exe"))
         done = subprocess.run(["sh", os.path.join(TOP, "cmake", "run-under-wine.sh"), os.path.join(BUILD, "wineprefix"),
                                tool, "--version"], capture_output=True, text=True, timeout=60)
         self.assertEqual(done.returncode, 0, done.stderr)
@@ -134,7 +157,7 @@ class ReleaseZip(unittest.TestCase):
 
     def test_texts_have_windows_line_ends(self):
         for name in ("Corvalenx-panel.cfg", "README.txt", "Tools/panelhost.txt"):
-            text = self.zip.read(name)
+            text = self.entry(name)
             self.assertEqual(text.count(b"\n"), text.count(b"\r\n"), name)
             self.assertGreater(text.count(b"\r\n"), 5, name)
         # A checkout with CRLF already (git on Windows) gets no second CR.
