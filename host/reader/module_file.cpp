@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "host/reader/stored_records.h"
+
 namespace panelhost {
 
 namespace {
@@ -35,7 +37,8 @@ public:
     bool headers();
     bool exports();
     void resources();
-    void relocations();
+    bool relocations();
+    void base_by_linkage();
     void imports();
     void thread_storage();
 
@@ -381,15 +384,15 @@ void ModuleFile::Parser::resources() {
     file_.bitmaps_->directory_unreadable();
 }
 
-void ModuleFile::Parser::relocations() {
+bool ModuleFile::Parser::relocations() {
     pe::DataDirectory d = directory(pe::relocation_directory);
-    if (!d.rva) return;
+    if (!d.rva) return true;
     Placement p;
     std::string wrong = file_.rva_fault(d.rva, d.size, Access::read, &p);
     if (!wrong.empty()) {
         fail_at(p, format("base relocations (data directory 5 of the optional header): its %u bytes at %s",
                           unsigned(d.size), wrong.c_str()));
-        return;
+        return false;
     }
     std::vector<uint8_t> table(d.size);
     file_.read_bytes(address(d.rva), table.data(), table.size());
@@ -400,7 +403,7 @@ void ModuleFile::Parser::relocations() {
         if (d.size - offset < sizeof(pe::RelocationBlock)) {
             fail(format("%s: only %u bytes are left, too few for a block's 8-byte header", label.c_str(),
                         unsigned(d.size - offset)));
-            return;
+            return false;
         }
         pe::RelocationBlock b;
         std::memcpy(&b, table.data() + offset, sizeof b);
@@ -409,12 +412,12 @@ void ModuleFile::Parser::relocations() {
                         b.size < sizeof b ? "is less than its own 8-byte header"
                         : b.size % 2     ? "is odd; entries are 2 bytes each"
                                          : format("runs past the directory's end (it is %u bytes)", unsigned(d.size)).c_str()));
-            return;
+            return false;
         }
         if (b.page_rva >= file_.image_size()) {
             fail(format("%s: page RVA 0x%x lies outside the image (0x%x bytes)", label.c_str(), unsigned(b.page_rva),
                         file_.image_size()));
-            return;
+            return false;
         }
         for (uint32_t i = 0; i < (b.size - sizeof b) / 2; ++i) {
             uint16_t entry;
@@ -424,14 +427,14 @@ void ModuleFile::Parser::relocations() {
             if (type != pe::relocation_whole_word) {
                 fail(format("%s (page RVA 0x%x), entry %u: type %u, which a 32-bit library does not use (3, or 0 for "
                             "padding)", label.c_str(), unsigned(b.page_rva), unsigned(i + 1), type));
-                return;
+                return false;
             }
             uint32_t target = b.page_rva + at;
             wrong = file_.rva_fault(target, 4, Access::none, &p);
             if (!wrong.empty()) {
                 fail_at(p, format("%s (page RVA 0x%x), entry %u: the word it relocates, at %s", label.c_str(),
                             unsigned(b.page_rva), unsigned(i + 1), wrong.c_str()));
-                return;
+                return false;
             }
             uint32_t value;
             file_.read_bytes(address(target), &value, 4, Access::none);
@@ -449,6 +452,30 @@ void ModuleFile::Parser::relocations() {
                     unsigned(file_.base_), unsigned(outside), unsigned(words), unsigned(file_.base_),
                     (unsigned long long)file_.end_));
     }
+    return true;
+}
+
+// With relocations that cannot be read, the image base is held against
+// Linkage's own pointers instead: at the right base, the routines it names
+// lie in the image. Once the base is found wrong, no record is read, so the
+// fault is told once rather than at every pointer.
+void ModuleFile::Parser::base_by_linkage() {
+    stored::Linkage linkage;
+    uint32_t first_gauge = 0;
+    if (!file_.linkage_ || !file_.read(file_.linkage_, linkage) ||
+        !file_.read(file_.linkage_ + uint32_t(sizeof linkage), first_gauge))
+        return;
+    uint32_t named = 0, outside = 0;
+    for (uint32_t pointer : {linkage.module_init, linkage.module_deinit, first_gauge}) {
+        if (!pointer) continue;
+        ++named;
+        outside += pointer < file_.base_ || pointer >= file_.end_;
+    }
+    if (!named || outside < named) return;
+    file_.addresses_agree_ = false;
+    fail(format("optional header: image base 0x%08x disagrees with Linkage's own pointers: the %u it holds point "
+                "outside the image 0x%08x..0x%08llx (the base relocations, which would confirm it, cannot be read)",
+                unsigned(file_.base_), unsigned(named), unsigned(file_.base_), (unsigned long long)file_.end_));
 }
 
 void ModuleFile::Parser::imports() {
@@ -585,7 +612,7 @@ std::unique_ptr<ModuleFile> ModuleFile::parse(std::vector<uint8_t> bytes, Report
     // reading, since every record is found through them.
     bool exports = parser.exports();
     parser.resources();
-    parser.relocations();
+    if (!parser.relocations() && exports) parser.base_by_linkage();
     parser.imports();
     parser.thread_storage();
     if (!exports) return nullptr;

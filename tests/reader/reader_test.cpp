@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <optional>
 
 #include "host/reader/bitmap_resources.h"
 #include "host/reader/check_module.h"
@@ -214,6 +215,41 @@ TEST(BuiltModule, FileMustHoldEveryStoredByteOfItsSections) {
     Report short_by_one;
     EXPECT_FALSE(check_module_bytes(module, short_by_one).passed);
     EXPECT_NE(short_by_one.text().find("truncated"), std::string::npos) << short_by_one.text();
+}
+
+// Two faults, two lines: a module moved from its base whose relocations
+// cannot be read is held against Linkage's own pointers, and once the base
+// is found wrong no record repeats it.
+TEST(BuiltModule, AWrongBaseIsToldOnceEvenWithRelocationsUnreadable) {
+    std::vector<uint8_t> module = file_bytes(built_module_path());
+    ASSERT_FALSE(module.empty());
+    Report first;
+    CheckedModule checked = check_module_bytes(module, first);
+    ASSERT_TRUE(checked.passed) << first.text();
+    uint32_t pe = 0;
+    std::memcpy(&pe, module.data() + 0x3C, 4);
+    const size_t optional = pe + 24;
+    uint32_t relocations_rva = 0;
+    std::memcpy(&relocations_rva, module.data() + optional + 96 + 8 * 5, 4);
+    std::optional<size_t> relocations = checked.file->file_offset(checked.file->base() + relocations_rva);
+    ASSERT_TRUE(relocations);
+    const uint32_t moved = checked.file->base() + 0x10000, zero = 0;
+    std::memcpy(module.data() + optional + 28, &moved, 4);  // image base
+    std::memcpy(module.data() + *relocations + 4, &zero, 4);  // the first block's size
+    Report report;
+    EXPECT_FALSE(check_module_bytes(module, report).passed);
+    ASSERT_EQ(report.findings.size(), 2u) << report.text();
+    EXPECT_NE(report.findings[0].text.find("base relocations: block 1"), std::string::npos) << report.text();
+    EXPECT_NE(report.findings[1].text.find("image base 0x"), std::string::npos) << report.text();
+    EXPECT_NE(report.findings[1].text.find("disagrees with Linkage's own pointers"), std::string::npos)
+        << report.text();
+    // Relocations broken alone: the base agrees with Linkage, and the
+    // records are read (and found sound).
+    std::vector<uint8_t> unmoved = file_bytes(built_module_path());
+    std::memcpy(unmoved.data() + *relocations + 4, &zero, 4);
+    Report alone;
+    check_module_bytes(unmoved, alone);
+    ASSERT_EQ(alone.findings.size(), 1u) << alone.text();
 }
 
 }  // namespace
