@@ -403,18 +403,24 @@ bool plan_remove_window(std::string_view panel_text, const std::string& panel_na
 
 namespace {
 
+// Every file is named through std::filesystem::path, so that reading,
+// creating and renaming agree on which file a name means (on Windows: the
+// wide-character calls).
 #ifdef _WIN32
-constexpr int binary_mode = O_BINARY;
+int open_new_file(const fs::path& path) {
+    return _wopen(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_BINARY, _S_IREAD | _S_IWRITE);
+}
 int flush_to_disk(int fd) { return _commit(fd); }
 #else
-constexpr int binary_mode = 0;
+int open_new_file(const fs::path& path) { return ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0666); }
 int flush_to_disk(int fd) { return fsync(fd); }
 #endif
 
 // Creates `path` (never over an existing file) holding `bytes`, on the disk
 // when this returns true. False with errno set; EEXIST: it exists.
 bool create_new_file(const std::string& path, std::string_view bytes) {
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | binary_mode, 0666);
+    const fs::path file(path);
+    int fd = open_new_file(file);
     if (fd < 0) return false;
     bool good = true;
     for (size_t done = 0; good && done < bytes.size();) {
@@ -428,7 +434,7 @@ bool create_new_file(const std::string& path, std::string_view bytes) {
     good = ::close(fd) == 0 && good;
     if (!good) {
         std::error_code ignored;
-        fs::remove(path, ignored);
+        fs::remove(file, ignored);
         errno = saved ? saved : EIO;
     }
     return good;
@@ -451,7 +457,7 @@ bool create_first_free(const std::string& base, const std::string& suffix, std::
 
 bool writable(const std::string& path, std::string& error) {
     std::error_code ec;
-    fs::file_status status = fs::status(path, ec);
+    fs::file_status status = fs::status(fs::path(path), ec);
     if (ec) {
         error = path + ": " + ec.message();
         return false;
@@ -466,19 +472,20 @@ bool writable(const std::string& path, std::string& error) {
 }  // namespace
 
 bool read_whole_file(const std::string& path, std::string& bytes, std::string& error) {
+    const fs::path file(path);
     std::error_code ec;
-    if (!fs::is_regular_file(path, ec)) {
-        error = path + ": " + (fs::exists(path, ec) ? "is not a file" : "no such file");
+    if (!fs::is_regular_file(file, ec)) {
+        error = path + ": " + (fs::exists(file, ec) ? "is not a file" : "no such file");
         return false;
     }
-    const auto size = fs::file_size(path, ec);
+    const auto size = fs::file_size(file, ec);
     if (ec || size > uintmax_t(max_layout_file_bytes)) {
         error = ec ? path + ": " + ec.message()
                    : path + ": is " + std::to_string(size) + " bytes; a panel file may have at most " +
                          std::to_string(max_layout_file_bytes);
         return false;
     }
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(file, std::ios::binary);
     bytes.assign(size_t(size), '\0');
     if (!in || !in.read(bytes.data(), std::streamsize(size)) || in.peek() != std::ifstream::traits_type::eof()) {
         error = path + ": cannot be read to its end (it changed, or a read failed)";
@@ -495,12 +502,13 @@ bool replace_file(const std::string& path, std::string_view bytes, std::string& 
     std::string temporary;
     if (!create_first_free(path, ".partial", bytes, temporary, error)) return false;
     std::error_code ec;
-    const fs::perms perms = fs::status(path, ec).permissions();
-    if (!ec) fs::permissions(temporary, perms, fs::perm_options::replace, ec);
-    fs::rename(temporary, path, ec);
+    const fs::path file(path), temporary_file(temporary);
+    const fs::perms perms = fs::status(file, ec).permissions();
+    if (!ec) fs::permissions(temporary_file, perms, fs::perm_options::replace, ec);
+    fs::rename(temporary_file, file, ec);
     if (ec) {
         std::error_code ignored;
-        fs::remove(temporary, ignored);
+        fs::remove(temporary_file, ignored);
         error = path + ": cannot be replaced (" + ec.message() + "); it is as it was";
         return false;
     }
