@@ -6,6 +6,7 @@
 
 #include <sys/stat.h>
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 
@@ -118,6 +119,26 @@ TEST(PanelFileEdit, AddsTheWindowUnderTheFirstFreeNumberAndKeepsEveryOtherByte) 
     ASSERT_TRUE(plan_remove_window(change.text, "panel.cfg", "corvalenx gauges", removed, error)) << error;
     EXPECT_EQ(removed.section, "Window02");
     EXPECT_EQ(removed.text, aircraft_panel);
+
+    // The example as the zip carries it, with CR LF, adds the same bytes.
+    std::string example_crlf;
+    for (char c : file_bytes(example_path)) example_crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    PanelFileChange from_crlf;
+    ASSERT_TRUE(plan_add_window(example_crlf, "example.cfg", aircraft_panel, "panel.cfg", from_crlf, error)) << error;
+    EXPECT_EQ(from_crlf.text, change.text);
+}
+
+TEST(PanelFileEdit, RemovesAWindowTheFileHadAndLeavesTheCommentsOfWhatFollows) {
+    PanelFileChange removed;
+    std::string error;
+    ASSERT_TRUE(plan_remove_window(aircraft_panel, "panel.cfg", "RADIO STACK", removed, error)) << error;
+    EXPECT_EQ(removed.section, "Window01");
+    EXPECT_EQ(removed.gauges, 1);
+    std::string expected = aircraft_panel;
+    for (const char* gone : {"Window01=Radio Stack  ; the radios\r\n",
+                             "\r\n[Window01]\r\nsize_mm=300,200\r\ngauge00=Stock!Radio, 0, 0\r\n"})
+        expected.erase(expected.find(gone), std::strlen(gone));
+    EXPECT_EQ(removed.text, expected);
 }
 
 TEST(PanelFileEdit, NumbersTitlesAndLineEndsFollowTheFile) {
