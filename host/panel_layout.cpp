@@ -148,6 +148,11 @@ public:
                 read_line(line);
             }
             start = end + 1;
+            if (layout_.messages.size() >= max_layout_messages && start < text.size()) {
+                ++line_;
+                fault(cat(max_layout_messages, " problems before this line; the rest of the file is not read"));
+                break;
+            }
         }
         finish();
     }

@@ -85,6 +85,9 @@ inline constexpr int64_t max_window_pixels = int64_t(4096) * 4096;
 inline constexpr size_t max_gauges_per_window = 1024;
 inline constexpr size_t max_layout_line_bytes = 4096;
 inline constexpr int64_t max_layout_file_bytes = int64_t(16) << 20;
+// Past this many messages the rest of a file is not read: a file of
+// nothing but bad lines would otherwise hold a message for each.
+inline constexpr size_t max_layout_messages = 1000;
 
 // Reads a layout's text. Every problem is a message; windows and gauges
 // that were read are kept even when other lines had errors.

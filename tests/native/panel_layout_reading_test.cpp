@@ -135,6 +135,16 @@ TEST(LayoutLimits, EachLimitHoldsAtItsEdgeAndRefusesOnePast) {
         EXPECT_EQ(m->text, "is 16777217 bytes; a layout file may have at most 16777216");
     }
     std::remove(path.c_str());
+
+    // 1000 messages are listed; past them the rest of the file is not read.
+    std::string bad_lines = "[Window00]\n";
+    for (size_t i = 0; i < max_layout_messages; ++i) bad_lines += "x\n";
+    PanelLayout listed = read_panel_layout(bad_lines, "p.cfg");
+    EXPECT_EQ(listed.messages.size(), max_layout_messages);
+    PanelLayout cut = read_panel_layout(bad_lines + "x\nx\n", "p.cfg");
+    ASSERT_EQ(cut.messages.size(), max_layout_messages + 1);
+    EXPECT_EQ(cut.messages.back().line, 1002);
+    EXPECT_EQ(cut.messages.back().text, "1000 problems before this line; the rest of the file is not read");
 }
 
 TEST(LayoutLimits, ReadingTimeGrowsWithTheFileAlone) {
