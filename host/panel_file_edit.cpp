@@ -551,6 +551,11 @@ PanelFileRun add_window_to_file(const std::string& example_path, const std::stri
     if (!read_whole_file(example_path, example, error) || !read_whole_file(panel_path, panel, error)) return {false, error};
     PanelFileChange change;
     if (!plan_add_window(example, example_path, panel, panel_path, change, error)) return {false, error};
+    if (change.nothing_to_do && !change.section_line) {
+        return {true, panel_path + ":" + std::to_string(change.title_line) + ": has the title \"" + change.title +
+                          "\" already, but no [" + change.section + "] section; nothing changed (remove-window " +
+                          "takes the title line out)\n"};
+    }
     if (change.nothing_to_do) {
         return {true, panel_path + ": already has [" + change.section + "] \"" + change.title + "\" (title on line " +
                           std::to_string(change.title_line) + "); nothing changed\n"};
