@@ -58,6 +58,7 @@ constexpr OptionRow option_table[] = {
     {OptionId::strict, "--strict", nullptr, "warnings fail as errors do"},
     {OptionId::layout, "--layout", "LAYOUT",
      "a panel layout file: every gauge of a window, each at its place and size (see panelhost panel --help)"},
+    {OptionId::dry_run, "--dry-run", nullptr, "say what would change, and write nothing"},
 };
 
 const OptionRow& row_of(OptionId id) {
@@ -86,6 +87,9 @@ const char* operand_help(const std::string& name) {
     if (name == "GAUGE...") return "gauges to run, by name (default: all)";
     if (name == "LAYOUT") return "a panel layout file: [WindowNN] sections with gaugeNN=MODULE!GAUGE, X, Y, W, H lines";
     if (name == "A.png" || name == "B.png") return "a PNG picture";
+    if (name == "EXAMPLE.cfg") return "the panel window to add: its first [WindowNN] section and its title";
+    if (name == "PANEL.cfg") return "the aircraft's panel file, changed in place after a backup beside it";
+    if (name == "TITLE") return "the window's title, as under [Window Titles]";
     return "";
 }
 
@@ -188,6 +192,7 @@ CLI::Option* add_option(CLI::App& app, const Command& command, const OptionUse& 
             break;
         case OptionId::strict: option = app.add_flag(row.flags, a.strict, help); break;
         case OptionId::layout: option = app.add_option(row.flags, a.layout, help); break;
+        case OptionId::dry_run: option = app.add_flag(row.flags, a.dry_run, help); break;
         case OptionId::ticks: option = number(a.ticks, true); break;
         case OptionId::iterations: option = number(a.iterations, true); break;
         case OptionId::fps: option = number(a.fps, false); break;

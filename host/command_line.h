@@ -16,7 +16,7 @@ namespace panelhost {
 
 enum class OptionId {
     set, fail, output, csv, ticks, iterations, fps, format, timeout, gauges, window, list, expect, tolerance, show_mouse,
-    strictness, seed, strict, layout
+    strictness, seed, strict, layout, dry_run
 };
 
 // What the command line held, for the command to run on.
@@ -40,6 +40,7 @@ struct Arguments {
     uint64_t seed = 1;                       // validate: of its random inputs
     bool strict = false;                     // validate: warnings fail too
     std::string layout;                      // --layout LAYOUT, in place of the operands
+    bool dry_run = false;                    // --dry-run: say what would change, write nothing
 };
 
 // An option as one command takes it; value and help default to the option

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <fstream>
 #include <map>
 #include <set>
@@ -72,6 +73,37 @@ bool whole_number(const std::string& text, int& out) {
     return true;
 }
 
+// "UTF-16 (little-endian)" when the text is UTF-16, by its byte-order mark
+// or, without one, by ASCII text with every other byte 0; else null.
+const char* utf16_form(std::string_view text) {
+    if (text.starts_with("\xFF\xFE")) return "UTF-16 (little-endian)";
+    if (text.starts_with("\xFE\xFF")) return "UTF-16 (big-endian)";
+    const size_t sample = std::min<size_t>(text.size() & ~size_t(1), 64);
+    bool little = sample > 0, big = sample > 0;
+    for (size_t i = 0; i < sample; i += 2) {
+        little = little && text[i] != 0 && text[i + 1] == 0;
+        big = big && text[i] == 0 && text[i + 1] != 0;
+    }
+    return little ? "UTF-16 (little-endian)" : big ? "UTF-16 (big-endian)" : nullptr;
+}
+
+// The column (from 1) of the first control byte in a line, 0 if none. A
+// tab is spacing and the CR of a CRLF line end is no byte of the line.
+size_t control_byte_column(std::string_view line) {
+    for (size_t i = 0; i < line.size(); ++i) {
+        unsigned char c = static_cast<unsigned char>(line[i]);
+        bool line_end = c == '\r' && i + 1 == line.size();
+        if ((c < 0x20 && c != '\t' && !line_end) || c == 0x7F) return i + 1;
+    }
+    return 0;
+}
+
+std::string control_byte_name(unsigned char c) {
+    char hex[8];
+    std::snprintf(hex, sizeof hex, "0x%02X", c);
+    return c == 0 ? std::string(hex) + " (NUL)" : c == '\r' ? std::string(hex) + " (a CR without its LF)" : hex;
+}
+
 // Keys of a window section that this host accepts but that do not change
 // what it draws (where the window sits on the screen, how it behaves).
 constexpr const char* window_keys_not_drawn[] = {
@@ -91,22 +123,47 @@ public:
     explicit LayoutReader(PanelLayout& layout) : layout_(layout) {}
 
     void read(std::string_view text) {
+        if (const char* form = utf16_form(text)) {
+            fault(cat("is ", form, " text; save it as ANSI (Windows-1252) or UTF-8 text"));
+            return;
+        }
         // A file saved by a Windows editor may begin with a UTF-8 byte-order mark.
         if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
+        // An old DOS editor's end-of-file mark.
+        if (text.ends_with('\x1A')) text.remove_suffix(1);
         size_t start = 0;
         while (start <= text.size()) {
             size_t end = text.find('\n', start);
             if (end == std::string_view::npos) end = text.size();
             ++line_;
-            read_line(text.substr(start, end - start));
+            std::string_view line = text.substr(start, end - start);
+            if (line.size() > max_layout_line_bytes) {
+                fault(cat("the line is ", line.size(), " bytes long; a layout line may have at most ",
+                          max_layout_line_bytes));
+            } else if (size_t column = control_byte_column(line)) {
+                fault(cat("column ", column, ": control byte ",
+                          control_byte_name(static_cast<unsigned char>(line[column - 1])),
+                          "; a layout is plain text"));
+            } else {
+                read_line(line);
+            }
             start = end + 1;
+            if (layout_.messages.size() >= max_layout_messages && start < text.size()) {
+                ++line_;
+                fault(cat(max_layout_messages, " problems before this line; the rest of the file is not read"));
+                break;
+            }
         }
         finish();
     }
 
 private:
-    void error(std::string text) { layout_.messages.push_back({LayoutMessage::Error, line_, std::move(text)}); }
-    void warning(std::string text) { layout_.messages.push_back({LayoutMessage::Warning, line_, std::move(text)}); }
+    void add(LayoutMessage::Level level, std::string text, bool held_everywhere = false) {
+        layout_.messages.push_back({level, line_, std::move(text), window_index_, held_everywhere});
+    }
+    void error(std::string text) { add(LayoutMessage::Error, std::move(text)); }
+    void warning(std::string text) { add(LayoutMessage::Warning, std::move(text)); }
+    void fault(std::string text) { add(LayoutMessage::Error, std::move(text), true); }
 
     void read_line(std::string_view raw) {
         // Comments: whole lines or line ends, after // or ;.
@@ -137,6 +194,7 @@ private:
     }
 
     void start_section(const std::string& text) {
+        window_index_ = -1;
         if (text.back() != ']' || text.size() < 3) {
             error("\"" + text + "\" is not a [section] header");
             section_ = Section::unknown;  // its lines belong to no window
@@ -146,20 +204,26 @@ private:
         if (equal_ignoring_case(name, "Window Titles")) {
             section_ = Section::titles;
         } else if (std::optional<int> n = numbered(name, "Window")) {
-            for (const LayoutWindow& w : layout_.windows) {
-                if (w.number == *n) {
-                    error(cat("[", name, "] repeats [", w.section, "] of line ", w.line));
-                    section_ = Section::unknown;
-                    return;
-                }
+            if (auto earlier = window_of_number_.find(*n); earlier != window_of_number_.end()) {
+                // The repeat is a fault of the window it repeats.
+                window_index_ = int(earlier->second);
+                const LayoutWindow& w = layout_.windows[earlier->second];
+                error(cat("[", name, "] repeats [", w.section, "] of line ", w.line));
+                window_index_ = -1;
+                section_ = Section::unknown;
+                return;
             }
             section_ = Section::window;
+            window_index_ = int(layout_.windows.size());
+            window_of_number_[*n] = layout_.windows.size();
             LayoutWindow window;
             window.line = line_;
             window.section = name;
             window.number = *n;
             layout_.windows.push_back(std::move(window));
             keys_seen_.clear();
+            gauge_line_of_number_.clear();
+            gauge_lines_ = 0;
         } else if (section_not_drawn(name)) {
             section_ = Section::not_drawn;
         } else {
@@ -181,6 +245,13 @@ private:
 
     void read_window_key(const std::string& key, const std::string& value) {
         if (std::optional<int> n = numbered(key, "gauge")) {
+            // Checked before the line is kept: a window's gauges are bounded.
+            if (gauge_lines_++ >= max_gauges_per_window) {
+                if (gauge_lines_ == max_gauges_per_window + 1)
+                    error(cat(key, ": [", window().section, "] has more than ", max_gauges_per_window,
+                              " gauge lines; this one and those after it are not read"));
+                return;
+            }
             gauge_numbers_[window().number].insert(*n);
             read_gauge(key, *n, value);
             return;
@@ -196,6 +267,9 @@ private:
                 error("size_mm is \"" + value + "\"; it takes WIDTH,HEIGHT in whole panel pixels");
             } else if (w <= 0 || h <= 0 || w > max_window_side || h > max_window_side) {
                 error(cat("size_mm ", w, " x ", h, ": each side must be from 1 to ", max_window_side));
+            } else if (int64_t(w) * h > max_window_pixels) {
+                error(cat("size_mm ", w, " x ", h, " is ", int64_t(w) * h, " pixels; a window may have at most ",
+                          max_window_pixels, " (4096 x 4096)"));
             } else {
                 window().width = w;
                 window().height = h;
@@ -237,6 +311,14 @@ private:
                   " name around the !");
             return;
         }
+        // The module is a file beside the layout or in its Gauges folder,
+        // never one elsewhere.
+        if (g.module.find_first_of("/\\:") != std::string::npos || g.module.find("..") != std::string::npos) {
+            error(cat(key, ": module \"", g.module,
+                      "\" is not a plain file name; a module is named without folders or ..: Corvalenx for "
+                      "Corvalenx.gau"));
+            return;
+        }
         if (f.size() < 3) {
             error(g.label() + " needs at least X, Y after the name (then WIDTH, HEIGHT if not the face's)");
             return;
@@ -253,11 +335,9 @@ private:
         g.width_given = f.size() > 3;
         g.height_given = f.size() > 4;
         if (f.size() > 5) warning(g.label() + ": the fields after the height are ignored");
-        for (const LayoutGauge& other : window().gauges) {
-            if (other.number == number) {
-                error(cat(key, " repeats the gauge number of line ", other.line));
-                return;
-            }
+        if (auto [other, fresh] = gauge_line_of_number_.emplace(number, line_); !fresh) {
+            error(cat(key, " repeats the gauge number of line ", other->second));
+            return;
         }
         window().gauges.push_back(std::move(g));
     }
@@ -295,6 +375,10 @@ private:
     PanelLayout& layout_;
     Section section_ = Section::none;
     int line_ = 0;
+    int window_index_ = -1;  // of the window whose section is being read
+    std::map<int, size_t> window_of_number_;     // [WindowNN]'s NN -> index in layout_.windows
+    std::map<int, int> gauge_line_of_number_;    // in the current window: the line of each gauge kept
+    size_t gauge_lines_ = 0;                     // gaugeNN lines of the current window
     std::map<int, std::string> titles_;
     std::map<std::string, int> keys_seen_;  // in the current window, lower-case
     std::map<int, std::set<int>> gauge_numbers_;  // by window number: every gaugeNN line's NN
@@ -340,16 +424,33 @@ PanelLayout read_panel_layout(std::string_view text, std::string source) {
 }
 
 PanelLayout load_panel_layout(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    if (in) text << in.rdbuf();
-    if (!in || in.bad()) {
+    auto refused = [&](std::string why) {
         PanelLayout layout;
         layout.source = path;
-        layout.messages.push_back({LayoutMessage::Error, 0, "cannot be read (no such file, or not a file)"});
+        layout.messages.push_back({LayoutMessage::Error, 0, std::move(why), -1, true});
         return layout;
-    }
+    };
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
+    // Its size first, so that a huge file is never read into memory.
+    const std::streamoff size = in ? std::streamoff(in.tellg()) : -1;
+    if (size > max_layout_file_bytes)
+        return refused(cat("is ", size, " bytes; a layout file may have at most ", max_layout_file_bytes));
+    in.seekg(0);
+    std::ostringstream text;
+    if (in) text << in.rdbuf();
+    if (!in || in.bad() || size < 0) return refused("cannot be read (no such file, or not a file)");
     return read_panel_layout(text.str(), path);
+}
+
+void tolerate_other_windows(PanelLayout& layout, const LayoutWindow& drawn) {
+    const int drawn_index = int(&drawn - layout.windows.data());
+    for (LayoutMessage& m : layout.messages) {
+        if (m.level != LayoutMessage::Error || m.held_everywhere || m.line == 0 || m.window_index == drawn_index)
+            continue;
+        m.level = LayoutMessage::Warning;
+        m.text += m.window_index >= 0 ? " ([" + layout.windows[size_t(m.window_index)].section + "] is not drawn)"
+                                      : " (outside [" + drawn.section + "], the window drawn)";
+    }
 }
 
 std::string layout_folder(const std::string& path) {

@@ -27,6 +27,10 @@ struct LayoutMessage {
     enum Level { Error, Warning } level;
     int line;  // from 1; 0 for the file as a whole
     std::string text;
+    int window_index = -1;  // in PanelLayout::windows: the window whose section holds the line; -1: none
+    // A fault of the text itself (a control byte, a line too long): an
+    // error whichever window is drawn.
+    bool held_everywhere = false;
 };
 
 struct LayoutGauge {
@@ -73,6 +77,17 @@ struct PanelLayout {
 
 // Largest window side this host draws, in pixels.
 inline constexpr int max_window_side = 16384;
+// Limits that keep reading and drawing bounded, each checked before memory
+// is spent on what it limits: a window's pixels (4096 x 4096, 64 MiB
+// drawn), gauge lines in one window, bytes in one line and in a whole file.
+// Real panel files stay far below them.
+inline constexpr int64_t max_window_pixels = int64_t(4096) * 4096;
+inline constexpr size_t max_gauges_per_window = 1024;
+inline constexpr size_t max_layout_line_bytes = 4096;
+inline constexpr int64_t max_layout_file_bytes = int64_t(16) << 20;
+// Past this many messages the rest of a file is not read: a file of
+// nothing but bad lines would otherwise hold a message for each.
+inline constexpr size_t max_layout_messages = 1000;
 
 // Reads a layout's text. Every problem is a message; windows and gauges
 // that were read are kept even when other lines had errors.
@@ -80,6 +95,12 @@ PanelLayout read_panel_layout(std::string_view text, std::string source);
 
 // Reads the file at `path` (an error message when it cannot be read).
 PanelLayout load_panel_layout(const std::string& path);
+
+// A real panel file holds windows this host is not asked to draw, often
+// with lines it would refuse (size_mm=1024). Drawing `drawn`, every error
+// outside its section becomes a warning saying so; faults of the text
+// itself stay errors.
+void tolerate_other_windows(PanelLayout& layout, const LayoutWindow& drawn);
 
 // The folder part of a layout's path ("" for a bare file name), so that a
 // background file= and the gauge modules are looked for beside it.

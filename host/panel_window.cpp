@@ -34,7 +34,7 @@ bool read_bitmap_file(const std::string& path, Image& picture, std::string& erro
         error = path + ": cannot read it as a picture (" + stbi_failure_reason() + ")";
         return false;
     }
-    if (width > max_window_side || height > max_window_side) {
+    if (width > max_window_side || height > max_window_side || int64_t(width) * height > max_window_pixels) {
         error = path + ": " + std::to_string(width) + " x " + std::to_string(height) +
                 " is larger than a panel window this host draws";
         return false;

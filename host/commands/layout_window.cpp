@@ -36,17 +36,21 @@ OpenedLayout open_layout(const std::string& path, const std::string& window_name
     if (!readable_file(path, "layout")) return opened;
     opened.layout = std::make_unique<PanelLayout>(load_panel_layout(path));
     PanelLayout& layout = *opened.layout;
+    // Only the window drawn is held to the rules: a real panel file's other
+    // windows may hold lines this host would refuse.
+    if (!layout.windows.empty()) {
+        opened.window = window_name.empty() ? &layout.windows.front() : layout.window(window_name);
+        if (!opened.window) {
+            std::string has;
+            for (const LayoutWindow& w : layout.windows) has += " [" + w.section + "] \"" + w.title + "\"";
+            std::fprintf(stderr, "%s: no window \"%s\"; it has%s\n", layout.source.c_str(), window_name.c_str(),
+                         has.c_str());
+            return opened;
+        }
+        tolerate_other_windows(layout, *opened.window);
+    }
     if (!print_layout_messages(layout)) return opened;
     layout.messages.clear();
-
-    opened.window = window_name.empty() ? &layout.windows.front() : layout.window(window_name);
-    if (!opened.window) {
-        std::string has;
-        for (const LayoutWindow& w : layout.windows) has += " [" + w.section + "] \"" + w.title + "\"";
-        std::fprintf(stderr, "%s: no window \"%s\"; it has%s\n", layout.source.c_str(), window_name.c_str(),
-                     has.c_str());
-        return opened;
-    }
     // Modules beside the layout, or in its Gauges folder, unless told where.
     std::vector<std::string> folders;
     for (const std::string& f : gauge_folders) folders.push_back(with_slash(f));

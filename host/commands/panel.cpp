@@ -54,7 +54,8 @@ extern const Command panel_command = {
         "the gauge drawn by MODULE.gau and scaled to W x H at X, Y (left out, W and H are the face's). Modules "
         "are looked for beside the layout and in its Gauges folder, or in the --gauges folders. A line naming "
         "an unknown module or gauge, a size that is not positive or a gauge off the window is an error naming "
-        "the line; an unknown key is a warning.",
+        "the line; an unknown key is a warning. Only the window drawn is held to these rules: in a whole "
+        "aircraft panel file, other windows' faults are warnings.",
     .options = {{OptionId::output, "PANEL.png", "the PNG to write", true},
                 {OptionId::set},
                 {OptionId::fail},
