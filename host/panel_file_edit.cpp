@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <fstream>
 #include <optional>
+#include <set>
 
 #include "host/panel_layout.h"
 
@@ -228,9 +229,18 @@ bool plan_add_window(std::string_view example_text, const std::string& example_n
         if (example.is_titles(s))
             for (const KeyLine& k : example.keys(s))
                 if (numbered(k.key, "Window") == example.window_number(*window) && !title) title = k.value;
+    // An example may hold no [Window Titles] of its own, so that none is
+    // copied by hand by mistake: its window is then titled after the one
+    // module its gauges come from.
+    std::string module_title;
+    if ((!title || title->empty()) && !example_layout.windows.empty()) {
+        std::set<std::string> modules;
+        for (const LayoutGauge& g : example_layout.windows.front().gauges) modules.insert(g.module);
+        if (modules.size() == 1) title = module_title = *modules.begin() + " Gauges";
+    }
     if (!title || title->empty()) {
         error = example_name + ": gives [" + std::string(window->name) + "] no title (a " + std::string(window->name) +
-                "=TITLE line under [Window Titles]), and a panel file needs one to show it";
+                "=TITLE line under [Window Titles]), and its gauges come from more than one module to title it by";
         return false;
     }
     change.title = std::string(*title);

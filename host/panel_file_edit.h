@@ -31,7 +31,8 @@ struct PanelFileChange {
 };
 
 // Plans adding the first window of `example` (its section and its title
-// from the example's [Window Titles]) to `panel`. False with `error`, one
+// from the example's [Window Titles]; without one, "MODULE Gauges" after
+// the one module its gauges name) to `panel`. False with `error`, one
 // line naming the file, when either cannot be edited safely.
 bool plan_add_window(std::string_view example, const std::string& example_name, std::string_view panel,
                      const std::string& panel_name, PanelFileChange& change, std::string& error);

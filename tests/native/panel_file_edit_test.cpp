@@ -60,10 +60,12 @@ std::string file_bytes(const fs::path& path) {
 
 void write_bytes(const fs::path& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
 
-// The example's window section after its header, as the file holds it.
+// The example's window section after its header, as the file holds it, up
+// to the line that ends what a person copies by hand.
 std::string example_body(const std::string& eol) {
     std::string text = file_bytes(example_path);
     text = text.substr(text.find("[Window00]\n") + 11);
+    text = text.substr(0, text.find("// ----- to here"));
     while (text.back() == '\n') text.pop_back();
     std::string out;
     for (char c : text) out += c == '\n' ? eol : std::string(1, c);
@@ -186,9 +188,17 @@ TEST(PanelFileEdit, RefusesWhatItCannotEditSafely) {
         EXPECT_FALSE(plan_add_window(example, "example.cfg", text, "panel.cfg", change, error));
         EXPECT_NE(error.find(words), std::string::npos) << error;
     }
-    // The example itself must name its window's title.
+    // The example itself must name its window's title, or draw all its
+    // gauges from one module to be titled after it.
     EXPECT_FALSE(plan_add_window("[Window00]\nsize_mm=1,1\n", "ex.cfg", aircraft_panel, "panel.cfg", change, error));
     EXPECT_NE(error.find("ex.cfg: gives [Window00] no title"), std::string::npos) << error;
+    EXPECT_FALSE(plan_add_window("[Window00]\nsize_mm=9,9\ngauge00=A!x, 0, 0\ngauge01=B!y, 1, 1\n", "ex.cfg",
+                                 aircraft_panel, "panel.cfg", change, error));
+    EXPECT_NE(error.find("more than one module"), std::string::npos) << error;
+    ASSERT_TRUE(plan_add_window("[Window00]\nsize_mm=9,9\ngauge00=Acme!x, 0, 0\ngauge01=Acme!y, 1, 1\n", "ex.cfg",
+                                aircraft_panel, "panel.cfg", change, error))
+        << error;
+    EXPECT_EQ(change.title, "Acme Gauges");
     EXPECT_FALSE(plan_remove_window(aircraft_panel, "panel.cfg", "Nowhere", change, error));
     EXPECT_NE(error.find("no window is titled \"Nowhere\" under [Window Titles] (its titles: \"Main Panel\", "
                          "\"Radio Stack\")"),
