@@ -123,6 +123,10 @@ private:
                 cell.assign(read);
             }
             if (row_too_long(row_start)) return fail_row_too_long(row, column);
+            if (cells_held_ == limits_.cells)
+                return fail(line_, column, format("more than %zu cells in all rows; a flight holds at most that many",
+                                                  limits_.cells));
+            ++cells_held_;
             row.cells.push_back(std::move(cell));
             if (i_ < text_.size() && text_[i_] == ',') {
                 ++i_;
@@ -168,6 +172,7 @@ private:
     CsvError& error_;
     size_t i_ = 0;
     int line_ = 1;
+    size_t cells_held_ = 0;
 };
 
 }  // namespace

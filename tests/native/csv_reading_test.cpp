@@ -129,6 +129,18 @@ TEST(CsvReading, LimitsHoldAtTheirEdgeAndRefuseOnePast) {
     EXPECT_NE(error_of(row.substr(1) + "  ").text.find("longer than"), std::string::npos);
 }
 
+TEST(CsvReading, CellsInAllRowsAreLimited) {
+    // The default, ten million, costs too much to reach here.
+    std::vector<CsvRow> rows;
+    CsvError error;
+    EXPECT_TRUE(read_csv("1,2\n# a comment\n3\n\n4,5\n", rows, error, {.cells = 5})) << error.text;
+    rows.clear();
+    EXPECT_FALSE(read_csv("1,2\n# a comment\n3\n\n4,5,6\n", rows, error, {.cells = 5}));
+    EXPECT_EQ(error.line, 5);
+    EXPECT_EQ(error.column, 3);
+    EXPECT_EQ(error.text, "more than 5 cells in all rows; a flight holds at most that many");
+}
+
 TEST(CsvReading, AHugeLineIsRefusedAtItsLimitNotHeld) {
     // 50 MB in one line: of cells, of one bare cell and of one quoted cell
     // holding line breaks. Each error is short and one line.
