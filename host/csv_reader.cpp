@@ -16,7 +16,8 @@ bool is_control(char c) {
 }
 
 std::string control_byte(char c) {
-    return c == '\0' ? "a NUL byte (\\x00)" : format("a control byte (\\x%02x)", unsigned(static_cast<unsigned char>(c)));
+    if (c == '\0') return "a NUL byte (\\x00)";
+    return format("a control byte (\\x%02x)", unsigned(static_cast<unsigned char>(c)));
 }
 
 // UTF-16 text read as bytes is a NUL every other byte: named for what it
@@ -162,7 +163,8 @@ private:
         skip_blanks();
         if (i_ < text_.size() && text_[i_] != ',' && !is_line_end(text_[i_])) {
             if (is_control(text_[i_])) return fail(line_, column, control_byte(text_[i_]) + " after the closing quote");
-            return fail(line_, column, format("\"%s\" after the cell's closing quote", escaped(text_.substr(i_, 1)).c_str()));
+            return fail(line_, column,
+                        format("\"%s\" after the cell's closing quote", escaped(text_.substr(i_, 1)).c_str()));
         }
         return true;
     }

@@ -15,8 +15,12 @@ namespace {
 
 constexpr uint8_t png_signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
 
-uint32_t big_endian_32(const uint8_t* p) { return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3]; }
-uint32_t little_endian_32(const uint8_t* p) { return uint32_t(p[3]) << 24 | uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | p[0]; }
+uint32_t big_endian_32(const uint8_t* p) {
+    return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
+}
+uint32_t little_endian_32(const uint8_t* p) {
+    return uint32_t(p[3]) << 24 | uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | p[0];
+}
 uint16_t little_endian_16(const uint8_t* p) { return uint16_t(p[1] << 8 | p[0]); }
 
 bool is_chunk_letter(uint8_t c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
@@ -59,7 +63,9 @@ bool starts_as_png(const std::vector<uint8_t>& bytes) {
     return bytes.size() >= sizeof png_signature && std::memcmp(bytes.data(), png_signature, sizeof png_signature) == 0;
 }
 
-bool starts_as_bmp(const std::vector<uint8_t>& bytes) { return bytes.size() >= 2 && bytes[0] == 'B' && bytes[1] == 'M'; }
+bool starts_as_bmp(const std::vector<uint8_t>& bytes) {
+    return bytes.size() >= 2 && bytes[0] == 'B' && bytes[1] == 'M';
+}
 
 bool check_png_chunks(const std::vector<uint8_t>& bytes, PngHeader& header, std::string& problem) {
     if (!starts_as_png(bytes)) {
@@ -82,7 +88,8 @@ bool check_png_chunks(const std::vector<uint8_t>& bytes, PngHeader& header, std:
             return false;
         }
         if (length > 0x7FFFFFFFu || length > size - at - 12) {
-            problem = format("the %s chunk at byte %zu holds %u bytes, past the file's end (%zu bytes): it is cut short",
+            problem = format("the %s chunk at byte %zu holds %u bytes, past the file's end (%zu bytes): "
+                             "it is cut short",
                              shown.c_str(), at, unsigned(length), size);
             return false;
         }

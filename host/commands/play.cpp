@@ -295,11 +295,12 @@ extern const Command play_command = {
         "(61,390,16), then one row per update tick; an empty cell keeps the variable's value, a BCD cell is a "
         "frequency (345) or a word (0x0345). Quoted cells, CRLF line ends and a byte-order mark are read; lines "
         "starting with # are comments. A column headed \"time\" holds each row's time in seconds, for the reader: "
-        "it must not go back, and each row is still one tick. OUT ending in .mp4, .webm or .gif is a video, made "
-        "by ffmpeg (ffmpeg.exe on the PATH; under Wine, else the machine's own) from the frames as they are "
-        "drawn, see-through parts black; it is written only whole: on any failure no file is left. Any other OUT "
-        "is a folder (made with any missing above it) for OUT/frame_00001.png...; frames past the last that an "
-        "earlier run left there are removed.",
+        "it must not go back, and each row is still one tick. Refused: rows over 64 KiB, cells over 1 KiB, more "
+        "than 1024 columns, control bytes, UTF-16 and numbers a double cannot hold. OUT ending in .mp4, .webm or "
+        ".gif is a video, made by ffmpeg (ffmpeg.exe on the PATH; under Wine, else the machine's own) from the "
+        "frames as they are drawn, see-through parts black; it is written only whole: on any failure no file is "
+        "left. Any other OUT is a folder (made with any missing above it) for OUT/frame_00001.png...; frames "
+        "past the last that an earlier run left there are removed.",
     .options = {{OptionId::csv, nullptr, nullptr, true},
                 {OptionId::output, "OUT", "the video (.mp4, .webm, .gif) or the folder for PNG frames", true},
                 {OptionId::layout},

@@ -74,7 +74,8 @@ TEST(Numbers, OnlyWhatADoubleHolds) {
     EXPECT_EQ(value, 0);
     EXPECT_TRUE(parse_number("1" + std::string(300, '0'), value, problem));
     EXPECT_EQ(value, 1e300);
-    for (const std::string& past : std::vector<std::string>{"1e400", "-1e400", "1" + std::string(400, '0'), "0x1p9999"}) {
+    const std::vector<std::string> past_range = {"1e400", "-1e400", "1" + std::string(400, '0'), "0x1p9999"};
+    for (const std::string& past : past_range) {
         EXPECT_FALSE(parse_number(past, value, problem)) << past;
         EXPECT_NE(problem.find("past a double's range"), std::string::npos) << past << ": " << problem;
     }

@@ -101,7 +101,8 @@ TEST(PngChunks, EveryChecksumIsChecked) {
 TEST(PngChunks, CutAndMisorderedFilesAreNamed) {
     const Bytes png = red_pixel_png();
     EXPECT_NE(png_problem(Bytes(png.begin(), png.end() - 12)).find("before its IEND chunk"), std::string::npos);
-    EXPECT_NE(png_problem(Bytes(png.begin(), png.end() - 13)).find("the IDAT chunk at byte 33 holds"), std::string::npos);
+    EXPECT_NE(png_problem(Bytes(png.begin(), png.end() - 13)).find("the IDAT chunk at byte 33 holds"),
+              std::string::npos);
     EXPECT_NE(png_problem(Bytes(png.begin(), png.begin() + 20)).find("cut short"), std::string::npos);
     Bytes no_header = png;
     no_header.erase(no_header.begin() + 8, no_header.begin() + 33);
