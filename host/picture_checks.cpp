@@ -31,8 +31,11 @@ bool read_picture_file(const std::string& path, size_t max_bytes, std::vector<ui
     bytes.clear();
     // Windows opens no folder ("Permission denied"), and elsewhere it opens
     // and then fails to read: named for what it is either way.
+    // The Windows C runtime's stat finds no folder named with a separator last.
+    std::string bare = path;
+    while (bare.size() > 1 && (bare.back() == '/' || bare.back() == '\\')) bare.pop_back();
     struct stat facts {};
-    if (stat(path.c_str(), &facts) == 0 && S_ISDIR(facts.st_mode)) {
+    if (stat(bare.c_str(), &facts) == 0 && S_ISDIR(facts.st_mode)) {
         error = path + ": a folder, not a picture file";
         return false;
     }

@@ -146,6 +146,8 @@ TEST(PictureFiles, FoldersMissingAndOversizedFilesAreNamed) {
     std::string error;
     EXPECT_FALSE(read_picture_file(folder.string(), 1024, bytes, error));
     EXPECT_EQ(error, folder.string() + ": a folder, not a picture file");
+    EXPECT_FALSE(read_picture_file(folder.string() + "/", 1024, bytes, error));
+    EXPECT_EQ(error, folder.string() + "/: a folder, not a picture file");
     EXPECT_FALSE(read_picture_file((folder / "none.png").string(), 1024, bytes, error));
     EXPECT_NE(error.find("none.png: cannot read the picture: "), std::string::npos) << error;
 
