@@ -15,6 +15,10 @@ namespace panelhost {
 // not used, since each row is one update tick.
 inline constexpr const char* time_column = "time";
 
+// A flight file is read whole before its cells are checked: ten million
+// cells (the CSV limit) of a few digits each fit well inside.
+inline constexpr size_t max_flight_file_bytes = size_t(256) << 20;
+
 struct FlightColumns {
     std::vector<uint32_t> tokens;  // per column; 0 for the time column
     int time_index = -1;           // from 0; -1 when there is none

@@ -8,7 +8,6 @@
 #include <cstdlib>
 #include <fstream>
 #include <functional>
-#include <sstream>
 
 #include "host/commands/command_support.h"
 #include "host/commands/layout_window.h"
@@ -30,16 +29,27 @@ struct Flight {
 // file, line and column named.
 bool read_flight(const std::string& path, Flight& flight, Output& out) {
     if (!readable_file(path, "CSV file")) return false;
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
+    const std::streamoff size = in.tellg();
+    if (size < 0 || size > std::streamoff(max_flight_file_bytes)) {
+        std::fprintf(stderr, "%s: %s\n", path.c_str(),
+                     size < 0 ? "cannot read the CSV file"
+                              : format("too large: more than %zu MB", max_flight_file_bytes >> 20).c_str());
+        return false;
+    }
+    std::string text(size_t(size), '\0');
+    in.seekg(0);
+    if (!in.read(text.data(), size)) {
+        std::fprintf(stderr, "%s: cannot read the CSV file: a read error\n", path.c_str());
+        return false;
+    }
     std::vector<CsvRow> rows;
     CsvError error;
     auto fail = [&](int line, size_t column, const std::string& what) {
         std::fprintf(stderr, "%s\n", flight_message(path, {line, int(column), what}).c_str());
         return false;
     };
-    if (!read_csv(text.str(), rows, error)) return fail(error.line, size_t(error.column), error.text);
+    if (!read_csv(text, rows, error)) return fail(error.line, size_t(error.column), error.text);
     if (rows.empty()) return fail(1, 0, "empty: no header row of tokens");
     const CsvRow& header = rows.front();
     FlightColumns columns;
