@@ -15,7 +15,7 @@ namespace panelhost {
 // not used, since each row is one update tick.
 inline constexpr const char* time_column = "time";
 
-// A flight file is read whole before its cells are checked: ten million
+// A flight file is read whole before its cells are checked: four million
 // cells (the CSV limit) of a few digits each fit well inside.
 inline constexpr size_t max_flight_file_bytes = size_t(256) << 20;
 

@@ -130,7 +130,7 @@ TEST(CsvReading, LimitsHoldAtTheirEdgeAndRefuseOnePast) {
 }
 
 TEST(CsvReading, CellsInAllRowsAreLimited) {
-    // The default, ten million, costs too much to reach here.
+    // The default, four million, costs too much to reach here.
     std::vector<CsvRow> rows;
     CsvError error;
     EXPECT_TRUE(read_csv("1,2\n# a comment\n3\n\n4,5\n", rows, error, {.cells = 5})) << error.text;
