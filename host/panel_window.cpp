@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "host/picture_checks.h"
 #include "stb_image.h"
 #include "stb_image_resize.h"
 
@@ -29,8 +30,22 @@ void scale_picture(const Image& picture, Image& scaled) {
 }
 
 bool read_bitmap_file(const std::string& path, Image& picture, std::string& error) {
+    // More than any window's bitmap (16384 x 16384 at 8 bits).
+    constexpr size_t max_file_size = size_t(512) << 20;
+    std::vector<uint8_t> bytes;
+    if (!read_picture_file(path, max_file_size, bytes, error)) return false;
+    std::string problem;
+    if (starts_as_bmp(bytes) && !check_bmp_file(bytes, problem)) {
+        error = path + ": a damaged BMP file (" + problem + ")";
+        return false;
+    }
+    PngHeader png;
+    if (starts_as_png(bytes) && !check_png_chunks(bytes, png, problem)) {
+        error = path + ": a damaged PNG file (" + problem + ")";
+        return false;
+    }
     int width = 0, height = 0, channels = 0;
-    if (!stbi_info(path.c_str(), &width, &height, &channels)) {
+    if (!stbi_info_from_memory(bytes.data(), int(bytes.size()), &width, &height, &channels)) {
         error = path + ": cannot read it as a picture (" + stbi_failure_reason() + ")";
         return false;
     }
@@ -39,7 +54,7 @@ bool read_bitmap_file(const std::string& path, Image& picture, std::string& erro
                 " is larger than a panel window this host draws";
         return false;
     }
-    unsigned char* pixels = stbi_load(path.c_str(), &width, &height, &channels, 3);
+    unsigned char* pixels = stbi_load_from_memory(bytes.data(), int(bytes.size()), &width, &height, &channels, 3);
     if (!pixels) {
         error = path + ": cannot read it as a picture (" + stbi_failure_reason() + ")";
         return false;

@@ -1,11 +1,9 @@
 #include "host/picture_comparison.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstdio>
 #include <cstdlib>
-#include <cstring>
 
+#include "host/picture_checks.h"
 #include "host/png_file.h"
 #include "host/report.h"
 #include "stb_image.h"
@@ -15,27 +13,11 @@ namespace panelhost {
 namespace {
 
 // Larger pictures are refused before they are decoded: no gauge is near
-// this, and a hostile header could ask for gigabytes.
+// this, and a hostile header could ask for gigabytes. stb_image takes no
+// side longer than 1 << 24.
 constexpr long long max_pixels = 64ll << 20;
+constexpr uint32_t max_side = 1u << 24;
 constexpr size_t max_file_size = size_t(256) << 20;
-
-bool read_file(const std::string& path, std::vector<uint8_t>& bytes, std::string& error) {
-    errno = 0;
-    FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file) {
-        error = path + ": cannot read the picture" + (errno ? std::string(": ") + std::strerror(errno) : "");
-        return false;
-    }
-    uint8_t buffer[65536];
-    size_t got = 0;
-    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0 && bytes.size() <= max_file_size)
-        bytes.insert(bytes.end(), buffer, buffer + got);
-    bool failed = std::ferror(file);
-    std::fclose(file);
-    if (failed) error = path + ": cannot read the picture: a read error";
-    else if (bytes.size() > max_file_size) error = format("%s: larger than %zu MB; no picture to compare", path.c_str(), max_file_size >> 20);
-    return error.empty();
-}
 
 // stb_image's reason for refusing a picture; it does not give one for every fault.
 std::string damaged(const std::string& path) {
@@ -55,22 +37,24 @@ int channel_difference(const uint8_t* a, const uint8_t* b) {
 bool read_png(const std::string& path, StraightPicture& picture, std::string& error) {
     error.clear();
     std::vector<uint8_t> bytes;
-    if (!read_file(path, bytes, error)) return false;
-    static constexpr uint8_t signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-    if (bytes.size() < sizeof signature || std::memcmp(bytes.data(), signature, sizeof signature) != 0) {
+    if (!read_picture_file(path, max_file_size, bytes, error)) return false;
+    if (!starts_as_png(bytes)) {
         error = path + ": not a PNG file (it does not start with the PNG signature)";
         return false;
     }
+    PngHeader header;
+    std::string problem;
+    if (!check_png_chunks(bytes, header, problem)) {
+        error = path + ": a damaged PNG file (" + problem + ")";
+        return false;
+    }
+    if (header.width > max_side || header.height > max_side ||
+        (long long)header.width * header.height > max_pixels) {
+        error = format("%s: %u x %u pixels: too large (this host compares pictures of up to %lld pixels, %u a side)",
+                       path.c_str(), unsigned(header.width), unsigned(header.height), max_pixels, unsigned(max_side));
+        return false;
+    }
     int width = 0, height = 0, channels = 0;
-    if (!stbi_info_from_memory(bytes.data(), int(bytes.size()), &width, &height, &channels)) {
-        error = damaged(path);
-        return false;
-    }
-    if (width <= 0 || height <= 0 || (long long)width * height > max_pixels) {
-        error = format("%s: %d x %d pixels, more than this host compares (%lld)", path.c_str(), width, height,
-                       max_pixels);
-        return false;
-    }
     uint8_t* decoded = stbi_load_from_memory(bytes.data(), int(bytes.size()), &width, &height, &channels, 4);
     if (!decoded) {
         error = damaged(path);

@@ -34,6 +34,11 @@ std::string escaped(std::string_view bytes) {
     return text;
 }
 
+std::string escaped_excerpt(std::string_view bytes, size_t shown) {
+    if (bytes.size() <= shown) return escaped(bytes);
+    return escaped(bytes.substr(0, shown)) + "...";
+}
+
 std::string Report::text() const {
     std::string all;
     for (const Finding& f : findings) {

@@ -44,5 +44,8 @@ std::string format(const char* pattern, ...) __attribute__((format(printf, 1, 2)
 // backslash or double quote is escaped, anything else becomes \xNN, so a
 // name can never break a line or drive the terminal.
 std::string escaped(std::string_view bytes);
+// The first `shown` bytes of `bytes`, escaped, and "..." when there are
+// more: a cell of megabytes is named, not echoed.
+std::string escaped_excerpt(std::string_view bytes, size_t shown = 40);
 
 }  // namespace panelhost

@@ -1,7 +1,6 @@
 #include "host/variables.h"
 
 #include <cctype>
-#include <cerrno>
 #include <cstdlib>
 
 #include "host/report.h"
@@ -33,19 +32,6 @@ constexpr VariableInfo catalogue[] = {
 
 std::span<const VariableInfo> known_variables() { return catalogue; }
 
-bool parse_key(const std::string& text, int base, uint32_t& out) {
-    // strtoull alone would take a sign or leading blanks, and wrap "-61".
-    if (text.empty() || !std::isdigit(static_cast<unsigned char>(text[0]))) return false;
-    // Base 0 would also read a leading zero as octal: "010" is ten, not eight.
-    if (base == 0) base = text.size() > 1 && (text[1] == 'x' || text[1] == 'X') && text[0] == '0' ? 16 : 10;
-    char* end = nullptr;
-    errno = 0;
-    unsigned long long value = std::strtoull(text.c_str(), &end, base);
-    if (*end || errno || value == 0 || value > 0xFFFFFFFFull) return false;
-    out = uint32_t(value);
-    return true;
-}
-
 const VariableInfo* variable_info(uint32_t token) {
     for (const VariableInfo& v : catalogue)
         if (v.token == token) return &v;
@@ -62,7 +48,7 @@ bool parse_bcd(const std::string& text, uint32_t& word, std::string& error) {
     if (!well_formed) {
         error = format("takes a frequency of up to 8 decimal digits (345) or a 32-bit binary-coded-decimal word "
                        "(0x0345), not \"%s\"",
-                       text.c_str());
+                       escaped_excerpt(text).c_str());
         return false;
     }
     // Decimal digits are the frequency, each digit one nibble; hexadecimal
@@ -104,11 +90,10 @@ bool Variables::set_text(uint32_t token, const std::string& text, std::string& e
         set_word(token, word);
         return true;
     }
-    const char* begin = text.c_str();
-    char* end = nullptr;
-    double value = std::strtod(begin, &end);
-    if (end == begin || *end) {
-        error = format("variable %u takes a number, not \"%s\"", unsigned(token), text.c_str());
+    double value = 0;
+    std::string problem;
+    if (!parse_number(text, value, problem)) {
+        error = format("variable %u takes a number, %s", unsigned(token), problem.c_str());
         return false;
     }
     set_number(token, value);

@@ -8,6 +8,7 @@
 #include <span>
 #include <string>
 
+#include "host/number_text.h"
 #include "module/records/element_records.h"
 
 namespace panelhost {
@@ -20,10 +21,6 @@ struct VariableInfo {
     double preview[3];  // readings a preview sheet shows (BCD: the word)
     bool bcd() const { return bcd_digits > 0; }
 };
-
-// A whole number from 1 to 0xFFFFFFFF written in `base` (0: decimal, or 0x
-// hexadecimal), nothing before or after it: a variable token or failure key.
-bool parse_key(const std::string& text, int base, uint32_t& out);
 
 // A BCD variable's text as its word: "0x0345" is the word itself, "345" the
 // decimal number 345 in binary-coded decimal (0x0345). False with `error`

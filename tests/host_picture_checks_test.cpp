@@ -13,6 +13,7 @@
 #include "host/exit_status.h"
 #include "host/mouse_overlay.h"
 #include "host/panel_host.h"
+#include "host/panel_window.h"
 #include "host/picture_comparison.h"
 #include "host/png_file.h"
 #include "host/reader/check_module.h"
@@ -193,6 +194,41 @@ TEST(PictureComparison, ReadsAnyPngAndNamesWhatIsWrongWithOneItCannot) {
     EXPECT_NE(error.find("not a PNG file"), std::string::npos) << error;
     EXPECT_FALSE(read_png(beside_tests("no_such_picture.png"), ignored, error));
     EXPECT_NE(error.find("no_such_picture.png: cannot read the picture"), std::string::npos) << error;
+}
+
+// What stb_image would decode regardless: a PNG with a wrong checksum, a
+// BMP background ending before its rows; and a folder where a file belongs.
+TEST(PictureComparison, ChecksumsCutBitmapsAndFoldersAreRefused) {
+    const uint8_t pixels[] = {1, 2, 3};
+    std::vector<uint8_t> png = rgb_png(1, 1, pixels);
+    png[29] ^= 1;  // IHDR's CRC
+    const std::string bad_crc = beside_tests("picture_checks_bad_crc.png");
+    std::string error;
+    ASSERT_TRUE(write_file(bad_crc, png, error)) << error;
+    StraightPicture ignored;
+    EXPECT_FALSE(read_png(bad_crc, ignored, error));
+    EXPECT_NE(error.find("picture_checks_bad_crc.png: a damaged PNG file (the IHDR chunk at byte 8 has the checksum"),
+              std::string::npos) << error;
+    const std::string folder = module_path().substr(0, module_path().find_last_of("\\/"));
+    EXPECT_FALSE(read_png(folder, ignored, error));
+    EXPECT_NE(error.find(": a folder, not a picture file"), std::string::npos) << error;
+
+    // A 2 x 2 BMP of 24 bits with its last row cut off.
+    const uint8_t headers[30] = {'B', 'M', 70, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0, 40, 0, 0, 0, 2, 0, 0, 0, 2, 0, 0, 0,
+                                 1, 0, 24, 0};
+    std::vector<uint8_t> bmp(54 + 8, 0x80);
+    std::fill(bmp.begin(), bmp.begin() + 54, 0);
+    std::copy(headers, headers + sizeof headers, bmp.begin());
+    const std::string cut = beside_tests("picture_checks_cut.bmp");
+    ASSERT_TRUE(write_file(cut, bmp, error)) << error;
+    Image background;
+    EXPECT_FALSE(read_bitmap_file(cut, background, error));
+    EXPECT_NE(error.find("picture_checks_cut.bmp: a damaged BMP file (its 2 x 2 pixels of 24 bits need 16 bytes"),
+              std::string::npos) << error;
+    bmp.resize(70, 0x80);
+    ASSERT_TRUE(write_file(cut, bmp, error)) << error;
+    EXPECT_TRUE(read_bitmap_file(cut, background, error)) << error;
+    EXPECT_EQ(background.at(1, 1), opaque(0x80, 0x80, 0x80));
 }
 
 // The tuning spots --show-mouse draws are where the mouse command finds them.

@@ -8,11 +8,11 @@
 #include <cstdlib>
 #include <fstream>
 #include <functional>
-#include <sstream>
 
 #include "host/commands/command_support.h"
 #include "host/commands/layout_window.h"
 #include "host/csv_reader.h"
+#include "host/flight_csv.h"
 #include "host/png_file.h"
 #include "host/video_encoder.h"
 
@@ -20,61 +20,46 @@ namespace panelhost {
 
 namespace {
 
-// The optional column of times (seconds) a flight recorder writes: checked,
-// not used, since each row is one update tick.
-constexpr const char* time_column = "time";
-
 struct Flight {
     std::vector<uint32_t> tokens;   // per column; 0 for the time column
     std::vector<CsvRow> rows;       // after the header, each with one cell per column
 };
 
-bool is_time_heading(std::string cell) {
-    std::transform(cell.begin(), cell.end(), cell.begin(), [](unsigned char c) { return std::tolower(c); });
-    return cell == time_column;
-}
-
 // Reads and checks the whole file before any frame is drawn; false with the
-// file, line and cell named.
+// file, line and column named.
 bool read_flight(const std::string& path, Flight& flight, Output& out) {
     if (!readable_file(path, "CSV file")) return false;
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
+    const std::streamoff size = in.tellg();
+    if (size < 0 || size > std::streamoff(max_flight_file_bytes)) {
+        std::fprintf(stderr, "%s: %s\n", path.c_str(),
+                     size < 0 ? "cannot read the CSV file"
+                              : format("too large: more than %zu MB", max_flight_file_bytes >> 20).c_str());
+        return false;
+    }
+    std::string text(size_t(size), '\0');
+    in.seekg(0);
+    if (!in.read(text.data(), size)) {
+        std::fprintf(stderr, "%s: cannot read the CSV file: a read error\n", path.c_str());
+        return false;
+    }
     std::vector<CsvRow> rows;
     CsvError error;
-    if (!read_csv(text.str(), rows, error)) {
-        std::fprintf(stderr, "%s:%d: %s\n", path.c_str(), error.line, error.text.c_str());
-        return false;
-    }
-    auto fail = [&](int line, const std::string& what) {
-        std::fprintf(stderr, "%s:%d: %s\n", path.c_str(), line, what.c_str());
+    auto fail = [&](int line, size_t column, const std::string& what) {
+        std::fprintf(stderr, "%s\n", flight_message(path, {line, int(column), what}).c_str());
         return false;
     };
-    if (rows.empty()) return fail(1, "empty: no header row of tokens");
+    if (!read_csv(text, rows, error)) return fail(error.line, size_t(error.column), error.text);
+    if (rows.empty()) return fail(1, 0, "empty: no header row of tokens");
     const CsvRow& header = rows.front();
-    int time_index = -1;
-    for (size_t i = 0; i < header.cells.size(); ++i) {
-        const std::string& cell = header.cells[i];
-        uint32_t token = 0;
-        if (is_time_heading(cell) && time_index < 0) {
-            time_index = int(i);
-        } else if (!parse_key(cell, 10, token)) {
-            return fail(header.line, format("the header row holds variable tokens (61,390,...) and optionally a "
-                                            "\"%s\" column, not \"%s\"",
-                                            time_column, cell.c_str()));
-        } else if (auto seen = std::find(flight.tokens.begin(), flight.tokens.end(), token);
-                   seen != flight.tokens.end()) {
-            return fail(header.line, format("token %u heads two columns (%zu and %zu)", unsigned(token),
-                                            size_t(seen - flight.tokens.begin()) + 1, i + 1));
-        }
-        flight.tokens.push_back(token);
-    }
+    FlightColumns columns;
+    if (!read_flight_header(header, columns, error)) return fail(error.line, size_t(error.column), error.text);
+    flight.tokens = columns.tokens;
+    const int time_index = columns.time_index;
     // A BCD cell that will not read as written: the first of each column
     // is shown, with how many more there are.
     struct ColumnWarning {
-        int line = 0;
-        std::string text;
+        std::string text;  // the whole line, file and place first
         int more = 0;
     };
     std::vector<ColumnWarning> bcd_warnings(flight.tokens.size());
@@ -82,36 +67,33 @@ bool read_flight(const std::string& path, Flight& flight, Output& out) {
     for (size_t r = 1; r < rows.size(); ++r) {
         CsvRow& row = rows[r];
         if (row.cells.size() > flight.tokens.size())
-            return fail(row.line, format("%zu cells for %zu columns", row.cells.size(), flight.tokens.size()));
+            return fail(row.line, flight.tokens.size() + 1,
+                        format("%zu cells for %zu columns", row.cells.size(), flight.tokens.size()));
         row.cells.resize(flight.tokens.size());
         for (size_t i = 0; i < row.cells.size(); ++i) {
             const std::string& cell = row.cells[i];
             if (cell.empty()) continue;
+            std::string problem, warning;
             if (int(i) == time_index) {
-                char* end = nullptr;
-                double t = std::strtod(cell.c_str(), &end);
-                if (end == cell.c_str() || *end || !std::isfinite(t))
-                    return fail(row.line, format("the %s column takes seconds, not \"%s\"", time_column, cell.c_str()));
-                if (t < last_time)
-                    return fail(row.line, format("time %s is before the row above's %g", cell.c_str(), last_time));
-                last_time = t;
+                if (!read_time_cell(cell, last_time, last_time, problem)) return fail(row.line, i + 1, problem);
                 continue;
             }
-            std::string problem, warning;
             Variables scratch;
-            if (!scratch.set_text(flight.tokens[i], cell, problem, &warning)) return fail(row.line, problem);
+            if (!scratch.set_text(flight.tokens[i], cell, problem, &warning)) return fail(row.line, i + 1, problem);
             if (warning.empty()) continue;
             ColumnWarning& w = bcd_warnings[i];
-            if (w.text.empty()) w = {row.line, format("variable %u = %s: %s", unsigned(flight.tokens[i]), cell.c_str(), warning.c_str())};
+            if (w.text.empty())
+                w.text = flight_message(path, {row.line, int(i) + 1,
+                                               format("variable %u = %s: %s", unsigned(flight.tokens[i]),
+                                                      escaped_excerpt(cell).c_str(), warning.c_str())});
             else ++w.more;
         }
         flight.rows.push_back(std::move(row));
     }
     for (const ColumnWarning& w : bcd_warnings)
         if (!w.text.empty())
-            out.warning(format("%s:%d: %s%s", path.c_str(), w.line, w.text.c_str(),
-                               w.more ? format(" (and %d more cells of this column)", w.more).c_str() : ""));
-    if (flight.rows.empty()) return fail(header.line, "no rows after the header");
+            out.warning(w.text + (w.more ? format(" (and %d more cells of this column)", w.more) : std::string()));
+    if (flight.rows.empty()) return fail(header.line, 0, "no rows after the header");
     return true;
 }
 
@@ -323,11 +305,12 @@ extern const Command play_command = {
         "(61,390,16), then one row per update tick; an empty cell keeps the variable's value, a BCD cell is a "
         "frequency (345) or a word (0x0345). Quoted cells, CRLF line ends and a byte-order mark are read; lines "
         "starting with # are comments. A column headed \"time\" holds each row's time in seconds, for the reader: "
-        "it must not go back, and each row is still one tick. OUT ending in .mp4, .webm or .gif is a video, made "
-        "by ffmpeg (ffmpeg.exe on the PATH; under Wine, else the machine's own) from the frames as they are "
-        "drawn, see-through parts black; it is written only whole: on any failure no file is left. Any other OUT "
-        "is a folder (made with any missing above it) for OUT/frame_00001.png...; frames past the last that an "
-        "earlier run left there are removed.",
+        "it must not go back, and each row is still one tick. Refused: rows over 64 KiB, cells over 1 KiB, more "
+        "than 1024 columns, control bytes, UTF-16 and numbers a double cannot hold. OUT ending in .mp4, .webm or "
+        ".gif is a video, made by ffmpeg (ffmpeg.exe on the PATH; under Wine, else the machine's own) from the "
+        "frames as they are drawn, see-through parts black; it is written only whole: on any failure no file is "
+        "left. Any other OUT is a folder (made with any missing above it) for OUT/frame_00001.png...; frames "
+        "past the last that an earlier run left there are removed.",
     .options = {{OptionId::csv, nullptr, nullptr, true},
                 {OptionId::output, "OUT", "the video (.mp4, .webm, .gif) or the folder for PNG frames", true},
                 {OptionId::layout},
