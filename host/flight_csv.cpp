@@ -1,5 +1,7 @@
 #include "host/flight_csv.h"
 
+#include <cmath>
+
 #include <algorithm>
 #include <cctype>
 #include <unordered_map>
@@ -53,6 +55,11 @@ bool read_time_cell(const std::string& cell, double last, double& time, std::str
     std::string why;
     if (!parse_number(cell, time, why)) {
         problem = format("the %s column takes seconds, %s", time_column, why.c_str());
+        return false;
+    }
+    if (!std::isfinite(time)) {
+        problem = format("the %s column takes seconds, not \"%s\", which is not finite", time_column,
+                         escaped_excerpt(cell).c_str());
         return false;
     }
     if (time < last) {

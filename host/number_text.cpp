@@ -31,12 +31,10 @@ bool parse_number(const std::string& text, double& value, std::string& problem) 
         problem = format("not \"%s\"", shown.c_str());
         return false;
     }
-    // strtod reads "inf" and "nan" as well as numbers it cannot hold.
-    if (std::isnan(read) || (std::isinf(read) && text.find_first_of("iI") != std::string::npos)) {
-        problem = format("not \"%s\", which is not finite", shown.c_str());
-        return false;
-    }
-    if (std::isinf(read)) {
+    // "inf" and "nan" written as such are values a gauge may be given (the
+    // validator reports its findings that way); a number written in digits
+    // that strtod can only make infinite is past a double's range.
+    if (std::isinf(read) && text.find_first_of("iI") == std::string::npos) {
         problem = format("not \"%s\", which is past a double's range (about 1.8e308 either way)", shown.c_str());
         return false;
     }

@@ -11,10 +11,10 @@ namespace panelhost {
 // hexadecimal), nothing before or after it: a variable token or failure key.
 bool parse_key(const std::string& text, int base, uint32_t& out);
 
-// A number (as strtod reads it) that a double holds: false for other text,
-// infinity, NaN and numbers past a double's range (1e400), with `problem`
-// saying so as what follows "takes a number, " (not "1e400", which is ...).
-// One too small to hold becomes 0 or the nearest.
+// A number as strtod reads it, "inf" and "nan" included: false for other
+// text and for numbers written in digits past a double's range (1e400),
+// with `problem` saying so as what follows "takes a number, " (not "1e400",
+// which is ...). One too small to hold becomes 0 or the nearest.
 bool parse_number(const std::string& text, double& value, std::string& problem);
 
 }  // namespace panelhost

@@ -80,10 +80,14 @@ TEST(Numbers, OnlyWhatADoubleHolds) {
         EXPECT_NE(problem.find("past a double's range"), std::string::npos) << past << ": " << problem;
     }
     EXPECT_LT(problem.size(), 150u) << problem;
-    for (const char* not_finite : {"inf", "-Infinity", "nan"}) {
-        EXPECT_FALSE(parse_number(not_finite, value, problem)) << not_finite;
-        EXPECT_NE(problem.find("not finite"), std::string::npos) << problem;
-    }
+    // Written as such, infinities and not-a-number are values a gauge may
+    // be given: the validator reports what it found with them that way.
+    EXPECT_TRUE(parse_number("inf", value, problem));
+    EXPECT_EQ(value, INFINITY);
+    EXPECT_TRUE(parse_number("-Infinity", value, problem));
+    EXPECT_EQ(value, -INFINITY);
+    EXPECT_TRUE(parse_number("nan", value, problem));
+    EXPECT_TRUE(std::isnan(value));
     EXPECT_FALSE(parse_number("12x", value, problem));
     EXPECT_EQ(problem, "not \"12x\"");
     EXPECT_FALSE(parse_number(std::string("12\0" "3", 4), value, problem));
@@ -98,6 +102,10 @@ TEST(Numbers, TimeCellsGoForwardInSeconds) {
     EXPECT_EQ(problem, "time 0.25 is before the row above's 0.5");
     EXPECT_FALSE(read_time_cell("1e400", 0, time, problem));
     EXPECT_EQ(problem.find("the time column takes seconds, not \"1e400\", which is past"), 0u) << problem;
+    for (const char* not_finite : {"inf", "nan"}) {
+        EXPECT_FALSE(read_time_cell(not_finite, 0, time, problem)) << not_finite;
+        EXPECT_NE(problem.find("which is not finite"), std::string::npos) << problem;
+    }
 }
 
 }  // namespace
