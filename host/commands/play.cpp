@@ -10,7 +10,7 @@
 #include <functional>
 #include <sstream>
 
-#include "host/commands/command_support.h"
+#include "host/commands/run_support.h"
 #include "host/commands/layout_window.h"
 #include "host/csv_reader.h"
 #include "host/png_file.h"
