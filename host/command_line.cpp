@@ -11,7 +11,7 @@
 
 #include "host/module_call.h"
 #include "host/report.h"
-#include "host/variables.h"
+#include "host/variable_catalogue.h"
 
 namespace panelhost {
 
@@ -292,6 +292,7 @@ std::string overview() {
         text += usage.size() <= 44 ? format("  %-44s %s\n", usage.c_str(), c->summary)
                                    : format("  %s\n  %-44s %s\n", usage.c_str(), "", c->summary);
     }
+    if (*commands_left_out()) text += "\n" + wrapped(commands_left_out(), 79) + "\n";
     text += "\n" +
             wrapped("Every command takes --timeout SECONDS: how long a module routine may run (default 10). "
                     "--format json prints results as one JSON document (" + commands_taking(Format::json, ", ") +

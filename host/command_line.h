@@ -67,8 +67,14 @@ struct Command {
     std::optional<OptionId> instead_of_operands = std::nullopt;
 };
 
-// Every command, in the order `panelhost --help` lists them.
+// Every command the program offers, in the order `panelhost --help` lists
+// them: all of them in the Windows program (commands/command_list.cpp), the
+// ones that run no module code in the native one
+// (commands/reading_command_list.cpp).
 std::span<const Command* const> all_commands();
+// What `panelhost --help` says of the commands this program leaves out;
+// empty when it has them all.
+const char* commands_left_out();
 
 // Parses argv and runs the command; the process's exit status.
 int run_command_line(int argc, char** argv);

@@ -1,20 +1,12 @@
 #include "host/png_file.h"
 
-#include <io.h>
-#include <windows.h>
-
 #include <algorithm>
-#include <cctype>
-#include <cerrno>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include <zlib.h>
 
 #include "host/report.h"
-#include "host/windows_error.h"
-#include "host/wine_names.h"
 #include "stb_image_write.h"
 
 namespace panelhost {
@@ -88,73 +80,6 @@ bool PngEncoder::encode(const Image& image, std::vector<uint8_t>& png) {
 }
 
 bool encode_png(const Image& image, std::vector<uint8_t>& png) { return PngEncoder().encode(image, png); }
-
-namespace {
-
-// Wine's own name for a file of the machine it runs on, "\\?\unix\..." with
-// the file's path there; empty on Windows, or when `path` has none.
-std::wstring wine_direct_name(const std::string& path) {
-    size_t cut = path.find_last_of("\\/");
-    std::string directory = cut == std::string::npos ? "." : path.substr(0, cut + 1);
-    std::string name = path.substr(cut == std::string::npos ? 0 : cut + 1);
-    bool plain = !name.empty() && name != "." && name != "..";
-    for (char c : name) plain &= std::isalnum(static_cast<unsigned char>(c)) || c == '.' || c == '_' || c == '-';
-    std::string machine_directory = plain ? machine_name_of_folder(directory) : "";
-    if (machine_directory.empty()) return {};
-    std::wstring direct = L"\\\\?\\unix" + widened(machine_directory, CP_UTF8);
-    std::replace(direct.begin(), direct.end(), L'/', L'\\');
-    return direct + widened(name, CP_ACP);
-}
-
-// "only 49152 of 100000 bytes could be written"
-std::string short_write(size_t done, size_t all) {
-    return "only " + std::to_string(done) + " of " + std::to_string(all) + " bytes could be written";
-}
-
-bool write_through_crt(const std::string& path, const std::vector<uint8_t>& bytes, std::string& error) {
-    errno = 0;
-    FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file) {
-        error = "cannot write " + path + (errno ? std::string(": ") + std::strerror(errno) : std::string());
-        return false;
-    }
-    bool ordinary_file = GetFileType(HANDLE(_get_osfhandle(_fileno(file)))) == FILE_TYPE_DISK;
-    size_t done = std::fwrite(bytes.data(), 1, bytes.size(), file);
-    // A full disk may only show when the last of the data goes out.
-    if (std::fclose(file) == 0 && done == bytes.size()) return true;
-    error = "cannot write " + path + ": " + short_write(done, bytes.size()) +
-            (errno ? std::string(" (") + std::strerror(errno) + ")" : std::string());
-    if (ordinary_file) std::remove(path.c_str());
-    return false;
-}
-
-}  // namespace
-
-bool write_file(const std::string& path, const std::vector<uint8_t>& bytes, std::string& error) {
-    // Under Wine, creating a file by its Windows name, when no file has that
-    // name yet, reads the whole directory for the name in another case: a
-    // replay's frames took longer each, 7 ms apiece by the ten thousandth in
-    // one directory. Wine's own name for the file is looked up as written.
-    std::wstring direct = wine_direct_name(path);
-    HANDLE file = direct.empty() ? INVALID_HANDLE_VALUE
-                                 : CreateFileW(direct.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                               FILE_ATTRIBUTE_NORMAL, nullptr);
-    // Anything that open cannot do goes the ordinary way, whose errno says
-    // why it failed.
-    if (file == INVALID_HANDLE_VALUE) return write_through_crt(path, bytes, error);
-    DWORD done = 0;
-    bool sent = WriteFile(file, bytes.data(), DWORD(bytes.size()), &done, nullptr);
-    DWORD code = sent ? 0 : GetLastError();
-    bool ordinary_file = GetFileType(file) == FILE_TYPE_DISK;
-    if (!CloseHandle(file) && sent) sent = false, code = GetLastError();
-    if (sent && done == bytes.size()) return true;
-    error = "cannot write " + path + ": " +
-            (sent ? short_write(done, bytes.size()) + " (is the disk full?)" : windows_error(code));
-    // What did get out is no picture: leave nothing that passes for one
-    // (but a device named as the output is not ours to remove).
-    if (ordinary_file) DeleteFileW(direct.c_str());
-    return false;
-}
 
 bool write_png(const Image& image, const std::string& path, std::string& error) {
     std::vector<uint8_t> png;

@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "host/file_system.h"  // write_file
 #include "host/image.h"
 
 namespace panelhost {
@@ -42,10 +43,6 @@ void straighten(const Image& image, std::vector<uint8_t>& straight);
 
 // The picture as the bytes of a PNG file, encoded once.
 bool encode_png(const Image& image, std::vector<uint8_t>& png);
-
-// Writes the whole of `bytes` to `path`; false with `error` naming the file
-// and the reason, and no file left behind, when it cannot.
-bool write_file(const std::string& path, const std::vector<uint8_t>& bytes, std::string& error);
 
 // Writes the picture as a PNG file; false with `error` set on failure.
 bool write_png(const Image& image, const std::string& path, std::string& error);

@@ -1,7 +1,7 @@
 #include "host/record_words.h"
 
 #include "host/report.h"
-#include "host/variables.h"
+#include "host/variable_catalogue.h"
 
 namespace panelhost {
 

@@ -12,10 +12,12 @@ cmake --build --preset windows-i686
 # The art generator runs on this machine: a native build of its own.
 cmake -S tools/artgen -B build-native -G Ninja >/dev/null
 cmake --build build-native
-# panelhost's portable part, for this machine: runs no module code.
+# panelhost's portable part, for this machine, with build-native/host/panelhost:
+# the commands that run no module code (check, describe, mouse --list,
+# compare, variables), without Wine.
 cmake -S host/native -B build-native/host -G Ninja >/dev/null
 cmake --build build-native/host
-echo "built $(pwd)/build/bin/Corvalenx.gau"
+echo "built $(pwd)/build/bin/Corvalenx.gau and $(pwd)/build-native/host/panelhost"
 # The preview sheet and the release are drawn by panelhost under 32-bit Wine.
 if ! why=$(sh scripts/runs-32-bit-programs.sh 2>&1); then
     echo "not drawn: the preview sheet, the pilot's guide and the release zip, which panelhost draws under Wine: $why" >&2

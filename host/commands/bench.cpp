@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "host/commands/command_support.h"
+#include "host/commands/run_support.h"
 
 namespace panelhost {
 

@@ -32,10 +32,10 @@ struct GaugeSummary {
 GaugeSummary summarise(const GaugeModel& g) {
     GaugeSummary s{&g};
     for (const ElementModel& e : g.elements) {
-        s.needles += e.kind == ELEMENT_TYPE_NEEDLE;
+        s.needles += e.kind == stored::needle;
         s.calibrated += !e.calibration.empty();
-        s.moving += e.kind == ELEMENT_TYPE_MOVING_IMAGE;
-        s.icons += e.kind == ELEMENT_TYPE_ICON;
+        s.moving += e.kind == stored::moving_image;
+        s.icons += e.kind == stored::icon;
     }
     for (const MouseArea& a : g.mouse_areas) s.clickable += a.record.event_id != 0;
     return s;

@@ -1,5 +1,6 @@
-// The commands of panelhost, in the order its --help lists them. A new
-// command is a file in this folder defining its Command, and its name here.
+// The commands of the Windows program, in the order its --help lists them.
+// A new command is a file in this folder defining its Command, and its name
+// here (and in reading_command_list.cpp when it runs no module code).
 #include "host/command_line.h"
 
 namespace panelhost {
@@ -16,5 +17,7 @@ std::span<const Command* const> all_commands() {
     };
     return commands;
 }
+
+const char* commands_left_out() { return ""; }
 
 }  // namespace panelhost

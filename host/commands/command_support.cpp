@@ -1,22 +1,14 @@
 #include "host/commands/command_support.h"
 
-#include <windows.h>
-
 #include <cstdio>
 
+#include "host/file_system.h"
 #include "host/png_file.h"
+#include "host/variable_catalogue.h"
 
 namespace panelhost {
 
 namespace {
-
-enum class PathKind { missing, file, folder };
-
-PathKind kind_of(const std::string& path) {
-    DWORD attributes = GetFileAttributesA(path.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES) return PathKind::missing;
-    return attributes & FILE_ATTRIBUTE_DIRECTORY ? PathKind::folder : PathKind::file;
-}
 
 // "a/b/c" -> "a", "a/b", "a/b/c"; a root ("/", "C:\") is never one of them.
 std::vector<std::string> folders_down_to(const std::string& path) {
@@ -33,7 +25,7 @@ std::vector<std::string> folders_down_to(const std::string& path) {
 // Why the folder `folder` cannot hold a new file; empty when it can.
 std::string folder_problem(const std::string& folder) {
     for (const std::string& prefix : folders_down_to(folder)) {
-        switch (kind_of(prefix)) {
+        switch (path_kind(prefix)) {
             case PathKind::folder: continue;
             case PathKind::file: return prefix + " is a file, not a folder";
             case PathKind::missing: return "there is no folder " + prefix;
@@ -50,12 +42,10 @@ std::string parent_of(const std::string& path) {
 }  // namespace
 
 bool readable_file(const std::string& path, const char* what) {
-    PathKind kind = kind_of(path);
-    std::string problem = kind == PathKind::folder ? "is a folder, not a file" : "";
+    std::string problem = path_kind(path) == PathKind::folder ? "is a folder, not a file" : "";
     if (problem.empty()) {
-        HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-        if (file == INVALID_HANDLE_VALUE) problem = "cannot read the " + std::string(what) + ": " + windows_error(GetLastError());
-        else CloseHandle(file);
+        std::string reason = reading_problem(path);
+        if (!reason.empty()) problem = "cannot read the " + std::string(what) + ": " + reason;
     }
     if (problem.empty()) return true;
     std::fprintf(stderr, "%s: %s\n", path.c_str(), problem.c_str());
@@ -68,18 +58,6 @@ void print_findings(const Report& report, Output& out) {
         else if (f.level == Finding::Warning) out.warning(f.text);
         else if (out.is_text()) std::printf("%s\n", f.text.c_str());
     }
-}
-
-OpenedModule open_module(const std::string& path, Output& out) {
-    if (!readable_file(path, "module")) return {nullptr, ExitStatus::bad_input};
-    Report report;
-    std::unique_ptr<Host> host = Host::open(path, report);
-    print_findings(report, out);
-    if (!host) {
-        std::fprintf(stderr, "%s: not usable (%zu error(s))\n", path.c_str(), report.count(Finding::Error));
-        return {nullptr, ExitStatus::module_invalid};
-    }
-    return {std::move(host), ExitStatus::ok};
 }
 
 CheckedRecords read_records(const std::string& path, Output& out) {
@@ -98,10 +76,8 @@ CheckedRecords read_records(const std::string& path, Output& out) {
     return read;
 }
 
-namespace {
-
-const GaugeModel* named_gauge(const std::vector<GaugeModel>& gauges, const std::string& path,
-                              const std::string& name) {
+const GaugeModel* find_gauge(const std::vector<GaugeModel>& gauges, const std::string& path,
+                             const std::string& name) {
     for (const GaugeModel& g : gauges)
         if (g.name == name) return &g;
     std::fprintf(stderr, "no gauge named \"%s\" in %s; it has:", escaped(name).c_str(), path.c_str());
@@ -110,15 +86,8 @@ const GaugeModel* named_gauge(const std::vector<GaugeModel>& gauges, const std::
     return nullptr;
 }
 
-}  // namespace
-
 const GaugeModel* find_gauge(const ModuleModel& module, const std::string& path, const std::string& name) {
-    return named_gauge(module.gauges, path, name);
-}
-
-// The host's own copy of the gauge: the one it installs and draws.
-const GaugeModel* find_gauge(Host& host, const std::string& name) {
-    return named_gauge(host.gauges(), host.module().path(), name);
+    return find_gauge(module.gauges, path, name);
 }
 
 bool parse_failures(const std::vector<std::string>& fails, std::vector<FailureAt>& out, bool rows) {
@@ -137,18 +106,6 @@ bool parse_failures(const std::vector<std::string>& fails, std::vector<FailureAt
     return true;
 }
 
-bool apply_sets(Host& host, const std::vector<std::string>& sets, Output& out) {
-    for (const std::string& s : sets) {
-        std::string error, warning;
-        if (!host.variables.set(s, error, &warning)) {
-            std::fprintf(stderr, "--set: %s\n", error.c_str());
-            return false;
-        }
-        if (!warning.empty()) out.warning("--set " + s + ": " + warning);
-    }
-    return true;
-}
-
 std::set<uint32_t> tokens_of(const std::vector<std::string>& sets) {
     std::set<uint32_t> tokens;
     for (const std::string& s : sets) {
@@ -158,10 +115,7 @@ std::set<uint32_t> tokens_of(const std::vector<std::string>& sets) {
     return tokens;
 }
 
-namespace {
-
-// "variable 62" or "variables 62, 63"
-std::string token_list(const std::vector<uint32_t>& tokens, bool with_names) {
+std::string variable_list(const std::vector<uint32_t>& tokens, bool with_names) {
     std::string list;
     for (uint32_t t : tokens) {
         list += format("%s%u", list.empty() ? "" : ", ", unsigned(t));
@@ -171,51 +125,18 @@ std::string token_list(const std::vector<uint32_t>& tokens, bool with_names) {
     return (tokens.size() == 1 ? "variable " : "variables ") + list;
 }
 
-}  // namespace
-
-void warn_unused(Output& out, Host& host, const GaugeModel& gauge, const std::set<uint32_t>& given,
-                 const std::string& source, const std::vector<FailureAt>& failures) {
-    // A variable or failure the run was given but the gauge never used is
-    // most likely a mistyped token or key: say so rather than draw as if unset.
-    const std::set<uint32_t>& read = host.tokens_read[&gauge];
-    std::vector<uint32_t> unread;
-    for (uint32_t token : given)
-        if (!read.count(token)) unread.push_back(token);
-    if (!unread.empty())
-        out.warning(format("%s: \"%s\" never read %s", source.c_str(), gauge.name.c_str(),
-                           token_list(unread, false).c_str()));
-    std::set<uint32_t> warned;
-    for (const FailureAt& f : failures) {
-        bool listed = false;
-        for (const ElementModel& e : gauge.elements)
-            for (const stored::FailureRecord& r : e.failures) listed |= r.key == f.key;
-        if (!listed && warned.insert(f.key).second)
-            out.warning(format("--fail %u: no element of \"%s\" lists that failure key", unsigned(f.key),
-                               gauge.name.c_str()));
-    }
-}
-
-void warn_unset(Output& out, Host& host, const GaugeModel& gauge, const std::set<uint32_t>& given) {
-    warn_unset(out, "\"" + gauge.name + "\"", host.tokens_read[&gauge], given);
-}
-
 void warn_unset(Output& out, const std::string& reader, const std::set<uint32_t>& read,
                 const std::set<uint32_t>& given) {
     std::vector<uint32_t> unset;
     for (uint32_t token : read)
         if (!given.count(token)) unset.push_back(token);
     if (unset.empty()) return;
-    out.warning(format("%s read %s, which %s never set: %s 0", reader.c_str(), token_list(unset, true).c_str(),
+    out.warning(format("%s read %s, which %s never set: %s 0", reader.c_str(), variable_list(unset, true).c_str(),
                        unset.size() == 1 ? "was" : "were", unset.size() == 1 ? "it read" : "they read"));
 }
 
-void print_host_warnings(Host& host, Output& out) {
-    for (const std::string& w : host.warnings) out.warning(w);
-    host.warnings.clear();
-}
-
 bool output_file_possible(const std::string& path) {
-    std::string problem = kind_of(path) == PathKind::folder ? path + " is a folder" : folder_problem(parent_of(path));
+    std::string problem = path_kind(path) == PathKind::folder ? path + " is a folder" : folder_problem(parent_of(path));
     if (problem.empty()) return true;
     std::fprintf(stderr, "cannot write %s: %s\n", path.c_str(), problem.c_str());
     return false;
@@ -223,12 +144,13 @@ bool output_file_possible(const std::string& path) {
 
 bool make_folders(const std::string& path) {
     for (const std::string& prefix : folders_down_to(path)) {
-        PathKind kind = kind_of(prefix);
+        PathKind kind = path_kind(prefix);
         if (kind == PathKind::folder) continue;
         std::string problem = kind == PathKind::file ? prefix + " is a file, not a folder" : "";
-        if (kind == PathKind::missing && !CreateDirectoryA(prefix.c_str(), nullptr) &&
-            GetLastError() != ERROR_ALREADY_EXISTS)
-            problem = "cannot make the folder " + prefix + ": " + windows_error(GetLastError());
+        if (kind == PathKind::missing) {
+            std::string reason = folder_making_problem(prefix);
+            if (!reason.empty()) problem = "cannot make the folder " + prefix + ": " + reason;
+        }
         if (!problem.empty()) {
             std::fprintf(stderr, "cannot write into %s: %s\n", path.c_str(), problem.c_str());
             return false;

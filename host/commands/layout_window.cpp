@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "host/commands/command_support.h"
+#include "host/commands/run_support.h"
 
 namespace panelhost {
 

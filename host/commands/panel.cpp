@@ -2,7 +2,7 @@
 // own module, scaled to its box over the window's background.
 #include <cstdio>
 
-#include "host/commands/command_support.h"
+#include "host/commands/run_support.h"
 #include "host/commands/layout_window.h"
 
 namespace panelhost {

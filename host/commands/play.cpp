@@ -9,7 +9,7 @@
 #include <fstream>
 #include <functional>
 
-#include "host/commands/command_support.h"
+#include "host/commands/run_support.h"
 #include "host/commands/layout_window.h"
 #include "host/csv_reader.h"
 #include "host/flight_csv.h"

@@ -2,7 +2,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "host/commands/command_support.h"
+#include "host/commands/run_support.h"
 #include "host/commands/gauge_description.h"
 #include "host/commands/picture_check.h"
 #include "host/mouse_overlay.h"

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <optional>
 
-#include "host/commands/command_support.h"
+#include "host/commands/run_support.h"
 #include "host/module_call.h"
 #include "host/reader/check_module.h"
 #include "host/validation/child_runs.h"

@@ -2,6 +2,7 @@
 #include <cstdio>
 
 #include "host/commands/command_support.h"
+#include "host/variable_catalogue.h"
 
 namespace panelhost {
 
