@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "host/commands/run_support.h"
+#include "host/preview_readings.h"
 
 namespace panelhost {
 
@@ -44,9 +45,15 @@ ExitStatus sheet(const Arguments& a) {
     for (const VariableInfo& v : known_variables()) given.insert(v.token);
     int row = 0;
     for (const GaugeModel& g : host.gauges()) {
+        // Variables the catalogue does not know read across the spans the
+        // records give them, so every moving part moves.
+        const auto from_records = preview_readings_from_records(g);
+        std::set<uint32_t> given_here = given;
+        for (const auto& [token, values] : from_records) given_here.insert(token);
         for (int r = 0; r < readings; ++r) {
             // Known variables at this reading's preview values, then --set.
             host.variables.set_previews(r);
+            for (const auto& [token, values] : from_records) host.variables.set_number(token, values[r]);
             std::string checked_above;
             for (const std::string& s : a.sets) host.variables.set(s, checked_above);
             host.install(g);
@@ -63,7 +70,7 @@ ExitStatus sheet(const Arguments& a) {
             }
             blit(page, face, x + (cell_width - face.width) / 2, y + label_height);
         }
-        warn_unset(out, host, g, given);
+        warn_unset(out, host, g, given_here);
         ++row;
     }
     print_host_warnings(host, out);
@@ -81,7 +88,9 @@ extern const Command sheet_command = {
     .summary = "every gauge at three preview readings, labelled",
     .description = "Draws every gauge of the module at three representative readings, one row per gauge, each "
                    "labelled with the gauge's name and the variables it read. Variables this host knows take "
-                   "preview values of their own; --set fixes a variable for all three readings.",
+                   "preview values of their own; any other variable an element reads takes a fifth, a half and "
+                   "four fifths of the span its records give it (a calibration table, an axis range). --set fixes "
+                   "a variable for all three readings.",
     .options = {{OptionId::output, "SHEET.png", "the PNG to write (default preview-sheet.png)"},
                 {OptionId::set}},
     .lists_variables = true,
