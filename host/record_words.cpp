@@ -33,6 +33,8 @@ struct FlagWords {
 };
 constexpr FlagWords known_mouse_flags[] = {
     {0x20200000, "left-button click, repeating while held"},
+    {0x20000000, "left-button click"},
+    {0x00200000, "repeating while held"},
 };
 
 }  // namespace
@@ -44,7 +46,8 @@ std::vector<std::string> mouse_flag_words(uint32_t flags) {
         words.push_back(known.words);
         flags &= ~known.bits;
     }
-    if (flags) words.push_back(format("other bits 0x%08X (not known to this host)", unsigned(flags)));
+    // Said without parentheses: the words stand inside the flags' own.
+    if (flags) words.push_back(format("other bits 0x%08X, not known to this host", unsigned(flags)));
     return words;
 }
 

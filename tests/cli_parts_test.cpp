@@ -122,8 +122,10 @@ TEST(RecordWords, MouseFlagsAreNamedOnlyWhereKnown) {
     const std::string click = "left-button click, repeating while held";
     EXPECT_EQ(mouse_flag_words(0), Words{});
     EXPECT_EQ(mouse_flag_words(0x20200000), Words{click});
-    EXPECT_EQ(mouse_flag_words(0x20200004), (Words{click, "other bits 0x00000004 (not known to this host)"}));
-    EXPECT_EQ(mouse_flag_words(0x20000000), Words{"other bits 0x20000000 (not known to this host)"});
+    EXPECT_EQ(mouse_flag_words(0x20200004), (Words{click, "other bits 0x00000004, not known to this host"}));
+    EXPECT_EQ(mouse_flag_words(0x20000000), Words{"left-button click"});
+    EXPECT_EQ(mouse_flag_words(0x00200004),
+              (Words{"repeating while held", "other bits 0x00000004, not known to this host"}));
 }
 
 }  // namespace
