@@ -21,6 +21,11 @@ std::string reading_problem(const std::string& path);
 // the system's reason.
 std::string folder_making_problem(const std::string& path);
 
+// Whether `a` and `b` name one existing file, by the file's identity (its
+// device and number), so two spellings of one file, or a link, are the same.
+// False when either cannot be opened.
+bool same_file(const std::string& a, const std::string& b);
+
 // Writes the whole of `bytes` to `path`; false with `error` naming the file
 // and the reason, and no file left behind, when it cannot.
 bool write_file(const std::string& path, const std::vector<uint8_t>& bytes, std::string& error);

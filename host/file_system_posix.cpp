@@ -30,6 +30,12 @@ std::string folder_making_problem(const std::string& path) {
     return std::strerror(errno);
 }
 
+bool same_file(const std::string& a, const std::string& b) {
+    struct stat first, second;
+    return stat(a.c_str(), &first) == 0 && stat(b.c_str(), &second) == 0 && first.st_dev == second.st_dev &&
+           first.st_ino == second.st_ino;
+}
+
 namespace {
 
 // "only 49152 of 100000 bytes could be written"

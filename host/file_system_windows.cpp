@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 
 #include "host/windows_error.h"
 #include "host/wine_names.h"
@@ -35,6 +36,30 @@ std::string folder_making_problem(const std::string& path) {
 }
 
 namespace {
+
+// The volume and file number of an existing file, or null when it cannot
+// be opened; zeros where the system keeps no numbers.
+std::optional<BY_HANDLE_FILE_INFORMATION> identity(const std::string& path) {
+    HANDLE file = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return std::nullopt;
+    BY_HANDLE_FILE_INFORMATION info{};
+    bool known = GetFileInformationByHandle(file, &info);
+    CloseHandle(file);
+    if (!known) return std::nullopt;
+    return info;
+}
+
+std::string full_name(const std::string& path) {
+    char full[MAX_PATH];
+    DWORD n = GetFullPathNameA(path.c_str(), MAX_PATH, full, nullptr);
+    return n && n < MAX_PATH ? std::string(full, n) : path;
+}
+
+bool same_name(const std::string& a, const std::string& b) {
+    return CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, a.data(), int(a.size()), b.data(), int(b.size())) ==
+           CSTR_EQUAL;
+}
 
 // Wine's own name for a file of the machine it runs on, "\\?\unix\..." with
 // the file's path there; empty on Windows, or when `path` has none.
@@ -74,6 +99,15 @@ bool write_through_crt(const std::string& path, const std::vector<uint8_t>& byte
 }
 
 }  // namespace
+
+bool same_file(const std::string& a, const std::string& b) {
+    std::optional<BY_HANDLE_FILE_INFORMATION> first = identity(a), second = identity(b);
+    if (!first || !second) return false;
+    // Where no file numbers are kept, the full names must do.
+    if (!first->nFileIndexHigh && !first->nFileIndexLow) return same_name(full_name(a), full_name(b));
+    return first->dwVolumeSerialNumber == second->dwVolumeSerialNumber &&
+           first->nFileIndexHigh == second->nFileIndexHigh && first->nFileIndexLow == second->nFileIndexLow;
+}
 
 bool write_file(const std::string& path, const std::vector<uint8_t>& bytes, std::string& error) {
     // Under Wine, creating a file by its Windows name, when no file has that

@@ -142,6 +142,16 @@ bool output_file_possible(const std::string& path) {
     return false;
 }
 
+bool output_is_no_input(const std::string& output, std::initializer_list<ReadFile> inputs) {
+    for (const ReadFile& input : inputs) {
+        if (output.empty() || input.path.empty() || !same_file(output, input.path)) continue;
+        std::fprintf(stderr, "cannot write %s: it is %s, %s, which this command reads; name another output\n",
+                     output.c_str(), input.what, input.path.c_str());
+        return false;
+    }
+    return true;
+}
+
 bool make_folders(const std::string& path) {
     for (const std::string& prefix : folders_down_to(path)) {
         PathKind kind = path_kind(prefix);

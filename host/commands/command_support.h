@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <set>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -54,6 +55,15 @@ void warn_unset(Output& out, const std::string& reader, const std::set<uint32_t>
 // makes it: false with the real cause printed (a folder of that name, a
 // missing folder on the way, a file where a folder should be).
 bool output_file_possible(const std::string& path);
+// An input a command reads, named for messages: {"the golden picture", path}.
+struct ReadFile {
+    const char* what;
+    std::string path;
+};
+// False, with both named, when `output` is the same file as one of
+// `inputs` (by the file's identity): writing it would destroy what the
+// command reads.
+bool output_is_no_input(const std::string& output, std::initializer_list<ReadFile> inputs);
 // Makes the folder `path` and any missing folders above it; false with the
 // cause printed.
 bool make_folders(const std::string& path);

@@ -10,7 +10,10 @@ namespace panelhost {
 namespace {
 
 ExitStatus compare(const Arguments& a) {
-    if (!a.output.empty() && !output_file_possible(a.output)) return ExitStatus::bad_input;
+    if (!a.output.empty() &&
+        (!output_file_possible(a.output) ||
+         !output_is_no_input(a.output, {{"the first picture", a.operands[0]}, {"the second picture", a.operands[1]}})))
+        return ExitStatus::bad_input;
     StraightPicture first, second;
     if (!read_picture(a.operands[0], first) || !read_picture(a.operands[1], second)) return ExitStatus::bad_input;
     return report_comparison(a.operands[0] + " against " + a.operands[1], first, second, std::max(a.tolerance, 0),

@@ -12,9 +12,18 @@ namespace {
 ExitStatus panel(const Arguments& a) {
     Output out(Format::text);
     std::vector<FailureAt> failures;
-    if (!parse_failures(a.fails, failures, false) || !output_file_possible(a.output)) return ExitStatus::bad_input;
+    if (!parse_failures(a.fails, failures, false) || !output_file_possible(a.output) ||
+        !output_is_no_input(a.output, {{"the layout", a.operands[0]}}))
+        return ExitStatus::bad_input;
     OpenedLayout opened = open_layout(a.operands[0], a.window, a.gauge_folders, out);
     if (!opened.drawn) return opened.status;
+    // Files the layout names, known once it is read.
+    if (!opened.window->background_file.empty() &&
+        !output_is_no_input(a.output, {{"the window's background bitmap",
+                                        layout_folder(opened.layout->source) + opened.window->background_file}}))
+        return ExitStatus::bad_input;
+    for (const auto& module : opened.modules->opened())
+        if (!output_is_no_input(a.output, {{"a module the layout names", module->path}})) return ExitStatus::bad_input;
     PanelWindow& drawn = *opened.drawn;
     const LayoutWindow* window = opened.window;
 

@@ -51,6 +51,12 @@ ExitStatus render(const Arguments& a) {
     std::vector<FailureAt> failures;
     const std::string diff_path = diff_path_for(a.output);
     if (!parse_failures(a.fails, failures, false) || !output_file_possible(a.output)) return ExitStatus::bad_input;
+    // The golden picture above all: written over, the same command would
+    // pass from then on.
+    if (!output_is_no_input(a.output, {{"the golden picture", a.expect}, {"the module", a.operands[0]}}) ||
+        (!a.expect.empty() &&
+         !output_is_no_input(diff_path, {{"the golden picture", a.expect}, {"the module", a.operands[0]}})))
+        return ExitStatus::bad_input;
     if (a.tolerance >= 0 && a.expect.empty()) {
         std::fprintf(stderr, "panelhost render: --tolerance applies only to a comparison with --expect\n");
         return ExitStatus::bad_input;

@@ -20,7 +20,8 @@ std::string reading_text(const Host& host, uint32_t token) {
 ExitStatus sheet(const Arguments& a) {
     Output out(Format::text);
     const std::string path = a.output.empty() ? "preview-sheet.png" : a.output;
-    if (!output_file_possible(path)) return ExitStatus::bad_input;
+    if (!output_file_possible(path) || !output_is_no_input(path, {{"the module", a.operands[0]}}))
+        return ExitStatus::bad_input;
     OpenedModule opened = open_module(a.operands[0], out);
     if (!opened.host) return opened.status;
     Host& host = *opened.host;

@@ -1,0 +1,43 @@
+#!/usr/bin/python3
+"""No output over an input: compare refuses a diff picture that is one of
+the pictures it compares, by the file's identity (a second name for the file
+too), names both, exits 1 and leaves the picture as it was.
+
+    output_over_input_test.py PANELHOST PICTURES_FOLDER
+"""
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+
+panelhost, pictures = sys.argv[1], sys.argv[2]
+failures = []
+with tempfile.TemporaryDirectory() as folder:
+    first = os.path.join(folder, "a.png")
+    second = os.path.join(folder, "b.png")
+    shutil.copy(os.path.join(pictures, "base.png"), first)
+    shutil.copy(os.path.join(pictures, "changed.png"), second)
+    link = os.path.join(folder, "another-name.png")
+    os.link(first, link)
+    with open(first, "rb") as f:
+        before = f.read()
+    for output, what in ((first, "the first picture"), (second, "the second picture"), (link, "the first picture"),
+                         (os.path.join(folder, ".", "a.png"), "the first picture")):
+        run = subprocess.run([panelhost, "compare", first, second, "-o", output], capture_output=True, text=True)
+        if run.returncode != 1:
+            failures.append(f"-o {output}: exit status {run.returncode}, not 1")
+        if f"cannot write {output}: it is {what}" not in run.stderr:
+            failures.append(f"-o {output}: says {run.stderr.strip()!r}")
+    with open(first, "rb") as f:
+        if f.read() != before:
+            failures.append("the first picture was written over")
+    # A new file is no input: the comparison runs (the pictures differ: 2).
+    run = subprocess.run([panelhost, "compare", first, second, "-o", os.path.join(folder, "diff.png")],
+                         capture_output=True, text=True)
+    if run.returncode != 2 or not os.path.exists(os.path.join(folder, "diff.png")):
+        failures.append(f"a fresh diff picture: exit status {run.returncode}, {run.stderr.strip()!r}")
+if failures:
+    print("\n".join("FAILED: " + f for f in failures))
+    sys.exit(1)
+print("compare writes over none of its inputs")
