@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 
@@ -36,6 +37,20 @@ bool same_file(const std::string& a, const std::string& b) {
            first.st_ino == second.st_ino;
 }
 
+bool plain_file_or_none(const std::string& path) {
+    struct stat status;
+    if (stat(path.c_str(), &status) != 0) return errno == ENOENT;
+    return S_ISREG(status.st_mode);
+}
+
+void failed_writes_as_errors() { std::signal(SIGXFSZ, SIG_IGN); }
+
+unsigned process_number() { return unsigned(getpid()); }
+
+std::string renaming_problem(const std::string& from, const std::string& to) {
+    return std::rename(from.c_str(), to.c_str()) == 0 ? "" : std::strerror(errno);
+}
+
 namespace {
 
 // "only 49152 of 100000 bytes could be written"
@@ -57,7 +72,10 @@ bool write_file(const std::string& path, const std::vector<uint8_t>& bytes, std:
     size_t done = std::fwrite(bytes.data(), 1, bytes.size(), file);
     // A full disk may only show when the last of the data goes out.
     if (std::fclose(file) == 0 && done == bytes.size()) return true;
-    error = "cannot write " + path + ": " + short_write(done, bytes.size()) +
+    // All of it handed over, the buffer's last flush can still fail.
+    error = "cannot write " + path + ": " +
+            (done == bytes.size() ? std::string("the last of its ") + std::to_string(done) + " bytes did not reach it"
+                                  : short_write(done, bytes.size())) +
             (errno ? std::string(" (") + std::strerror(errno) + ")" : std::string());
     // What did get out is no picture: leave nothing that passes for one
     // (but a device named as the output is not ours to remove).

@@ -100,6 +100,31 @@ bool write_through_crt(const std::string& path, const std::vector<uint8_t>& byte
 
 }  // namespace
 
+bool plain_file_or_none(const std::string& path) {
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        DWORD code = GetLastError();
+        return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND;
+    }
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) return false;
+    HANDLE file = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    bool disk = GetFileType(file) == FILE_TYPE_DISK;
+    CloseHandle(file);
+    return disk;
+}
+
+// Windows has no file-size signal: a limit is a failed write already.
+void failed_writes_as_errors() {}
+
+unsigned process_number() { return unsigned(GetCurrentProcessId()); }
+
+std::string renaming_problem(const std::string& from, const std::string& to) {
+    if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return "";
+    return windows_error(GetLastError());
+}
+
 bool same_file(const std::string& a, const std::string& b) {
     std::optional<BY_HANDLE_FILE_INFORMATION> first = identity(a), second = identity(b);
     if (!first || !second) return false;

@@ -3,5 +3,9 @@
 // CSV time series, answers mouse questions and measures the conversions.
 // The commands live in host/commands/, one file each.
 #include "host/command_line.h"
+#include "host/file_system.h"
 
-int main(int argc, char** argv) { return panelhost::run_command_line(argc, argv); }
+int main(int argc, char** argv) {
+    panelhost::failed_writes_as_errors();
+    return panelhost::run_command_line(argc, argv);
+}

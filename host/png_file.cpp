@@ -1,11 +1,13 @@
 #include "host/png_file.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include <zlib.h>
 
+#include "host/file_system.h"
 #include "host/report.h"
 #include "stb_image_write.h"
 
@@ -87,7 +89,23 @@ bool write_png(const Image& image, const std::string& path, std::string& error) 
         error = "cannot encode " + path + " (out of memory)";
         return false;
     }
-    return write_file(path, png, error);
+    // Whole or not at all: written beside it and renamed over it when
+    // complete, so a full disk or a stop leaves the earlier file as it was
+    // and nothing cut short under its name. A device (or any file that is
+    // not a plain one) is written as it is.
+    if (!plain_file_or_none(path)) return write_file(path, png, error);
+    const std::string partial = path + "." + std::to_string(process_number()) + ".partial";
+    if (!write_file(partial, png, error)) {
+        // Named as the file asked for; the reason is the partial file's.
+        const size_t reason = error.find(partial);
+        if (reason != std::string::npos) error.replace(reason, partial.size(), path);
+        return false;
+    }
+    std::string problem = renaming_problem(partial, path);
+    if (problem.empty()) return true;
+    std::remove(partial.c_str());
+    error = "cannot write " + path + ": " + problem;
+    return false;
 }
 
 // ---------------------------------------------------------------------------
