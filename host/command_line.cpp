@@ -41,7 +41,9 @@ constexpr OptionRow option_table[] = {
     {OptionId::fps, "--fps", "N", "frames a second of the animation (default 18)"},
     {OptionId::format, "--format", "FORMAT", "how results are printed"},
     {OptionId::timeout, "--timeout", "SECONDS", "how long a module routine may run (default 10)"},
-    {OptionId::gauges, "--gauges", "DIR", "a folder holding the gauge modules a layout names. Repeatable"},
+    {OptionId::gauges, "--gauges", "DIR",
+     "a folder holding gauge modules a layout names, searched before the layout's own folder and its Gauges "
+     "folder. Repeatable"},
     {OptionId::window, "--window", "NAME", "which window of the layout: WindowNN, its number or its title"},
     {OptionId::list, "--list", nullptr, "list them all"},
     {OptionId::expect, "--expect", "GOLDEN.png",

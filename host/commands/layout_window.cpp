@@ -51,13 +51,12 @@ OpenedLayout open_layout(const std::string& path, const std::string& window_name
     }
     if (!print_layout_messages(layout)) return opened;
     layout.messages.clear();
-    // Modules beside the layout, or in its Gauges folder, unless told where.
+    // Modules in the --gauges folders first, then beside the layout and in
+    // its Gauges folder: the folders given add to the layout's own.
     std::vector<std::string> folders;
     for (const std::string& f : gauge_folders) folders.push_back(with_slash(f));
-    if (folders.empty()) {
-        folders.push_back(layout_folder(layout.source));
-        folders.push_back(layout_folder(layout.source) + "Gauges/");
-    }
+    folders.push_back(layout_folder(layout.source));
+    folders.push_back(layout_folder(layout.source) + "Gauges/");
     opened.modules = std::make_unique<PanelModules>(folders);
     std::unique_ptr<PanelWindow> drawn = PanelWindow::prepare(layout, *opened.window, *opened.modules);
     bool module_failed = false;
