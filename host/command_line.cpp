@@ -10,7 +10,7 @@
 #include <cstring>
 
 #include "host/module_call.h"
-#include "host/report.h"
+#include "host/base/report.h"
 #include "host/variable_catalogue.h"
 
 namespace panelhost {

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "host/report.h"
+#include "host/base/report.h"
 
 namespace panelhost {
 

@@ -6,7 +6,7 @@
 #include <cctype>
 #include <unordered_map>
 
-#include "host/report.h"
+#include "host/base/report.h"
 #include "host/number_text.h"
 
 namespace panelhost {

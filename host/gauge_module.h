@@ -10,10 +10,10 @@
 #include <memory>
 #include <string>
 
-#include "host/gauge_model.h"
+#include "host/reader/gauge_model.h"
 #include "host/loaded_image.h"
 #include "host/reader/module_file.h"
-#include "host/report.h"
+#include "host/base/report.h"
 #include "host/windows_error.h"
 
 namespace panelhost {

@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "host/report.h"
+#include "host/base/report.h"
 
 namespace panelhost {
 

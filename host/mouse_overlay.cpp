@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "host/record_words.h"
-#include "host/report.h"
+#include "host/base/report.h"
 
 namespace panelhost {
 

@@ -6,8 +6,8 @@
 // legend, the boxes carry only a number and an arrow.
 #pragma once
 
-#include "host/gauge_model.h"
-#include "host/image.h"
+#include "host/reader/gauge_model.h"
+#include "host/base/image.h"
 
 namespace panelhost {
 

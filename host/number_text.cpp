@@ -5,7 +5,7 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "host/report.h"
+#include "host/base/report.h"
 
 namespace panelhost {
 

@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "host/gauge_model.h"
+#include "host/reader/gauge_model.h"
 #include "host/gauge_module.h"
 #include "host/module_call.h"
 #include "host/variables.h"

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "host/image.h"
+#include "host/base/image.h"
 #include "host/panel_host.h"
 #include "host/panel_layout.h"
 

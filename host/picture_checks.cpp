@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "host/report.h"
+#include "host/base/report.h"
 
 namespace panelhost {
 

@@ -5,7 +5,7 @@
 
 #include "host/picture_checks.h"
 #include "host/png_file.h"
-#include "host/report.h"
+#include "host/base/report.h"
 #include "stb_image.h"
 
 namespace panelhost {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "host/image.h"
+#include "host/base/image.h"
 
 namespace panelhost {
 

@@ -8,7 +8,7 @@
 #include <zlib.h>
 
 #include "host/file_system.h"
-#include "host/report.h"
+#include "host/base/report.h"
 #include "stb_image_write.h"
 
 namespace panelhost {

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "host/file_system.h"  // write_file
-#include "host/image.h"
+#include "host/base/image.h"
 
 namespace panelhost {
 

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <map>
 
-#include "host/gauge_model.h"
+#include "host/reader/gauge_model.h"
 
 namespace panelhost {
 

@@ -1,6 +1,6 @@
 #include "host/record_words.h"
 
-#include "host/report.h"
+#include "host/base/report.h"
 #include "host/variable_catalogue.h"
 
 namespace panelhost {

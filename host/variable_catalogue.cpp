@@ -4,7 +4,7 @@
 #include <cerrno>
 #include <cstdlib>
 
-#include "host/report.h"
+#include "host/base/report.h"
 
 namespace panelhost {
 

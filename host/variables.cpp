@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-#include "host/report.h"
+#include "host/base/report.h"
 
 namespace panelhost {
 

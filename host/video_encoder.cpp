@@ -11,7 +11,7 @@
 #include <cstring>
 
 #include "host/module_call.h"
-#include "host/report.h"
+#include "host/base/report.h"
 #include "host/windows_error.h"
 #include "host/wine_names.h"
 

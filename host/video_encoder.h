@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "host/image.h"
+#include "host/base/image.h"
 
 namespace panelhost {
 

@@ -4,7 +4,7 @@
 
 #include <cctype>
 
-#include "host/report.h"
+#include "host/base/report.h"
 
 namespace panelhost {
 

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "host/command_line.h"
-#include "host/image.h"
+#include "host/base/image.h"
 #include "host/reader/check_module.h"
 
 namespace panelhost {

@@ -4,7 +4,7 @@
 #include <set>
 
 #include "host/record_words.h"
-#include "host/report.h"
+#include "host/base/report.h"
 
 namespace panelhost {
 

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "host/gauge_model.h"
+#include "host/reader/gauge_model.h"
 #include "host/output.h"
 
 namespace panelhost {

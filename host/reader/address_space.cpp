@@ -1,6 +1,6 @@
 #include "host/reader/address_space.h"
 
-#include "host/report.h"
+#include "host/base/report.h"
 
 namespace panelhost {
 

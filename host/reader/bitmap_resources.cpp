@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "host/reader/pe_format.h"
-#include "host/report.h"
+#include "host/base/report.h"
 
 namespace panelhost {
 

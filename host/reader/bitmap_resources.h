@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-#include "host/image.h"
+#include "host/base/image.h"
 #include "host/reader/address_space.h"
 
 namespace panelhost {

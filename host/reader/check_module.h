@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "host/gauge_model.h"
+#include "host/reader/gauge_model.h"
 #include "host/reader/module_file.h"
-#include "host/report.h"
+#include "host/base/report.h"
 
 namespace panelhost {
 

@@ -14,7 +14,7 @@
 #include "host/reader/address_space.h"
 #include "host/reader/bitmap_resources.h"
 #include "host/reader/pe_format.h"
-#include "host/report.h"
+#include "host/base/report.h"
 
 namespace panelhost {
 

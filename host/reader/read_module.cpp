@@ -10,7 +10,7 @@
 #include <numbers>
 #include <set>
 
-#include "host/gauge_model.h"
+#include "host/reader/gauge_model.h"
 
 namespace panelhost {
 

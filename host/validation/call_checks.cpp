@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "host/report.h"
+#include "host/base/report.h"
 
 namespace panelhost {
 

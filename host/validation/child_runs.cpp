@@ -7,7 +7,7 @@
 #include <string>
 
 #include "host/exit_status.h"
-#include "host/report.h"
+#include "host/base/report.h"
 #include "host/validation/test_runner.h"
 #include "host/windows_error.h"
 

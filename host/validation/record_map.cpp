@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <span>
 
-#include "host/report.h"
+#include "host/base/report.h"
 
 namespace panelhost {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "host/gauge_model.h"
+#include "host/reader/gauge_model.h"
 
 namespace panelhost {
 

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <limits>
 
-#include "host/report.h"
+#include "host/base/report.h"
 #include "host/variables.h"
 
 namespace panelhost {

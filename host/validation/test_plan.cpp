@@ -1,6 +1,6 @@
 #include "host/validation/test_plan.h"
 
-#include "host/report.h"
+#include "host/base/report.h"
 
 namespace panelhost {
 

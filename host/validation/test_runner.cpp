@@ -10,7 +10,7 @@
 #include <set>
 
 #include "host/module_call.h"
-#include "host/report.h"
+#include "host/base/report.h"
 
 namespace panelhost {
 

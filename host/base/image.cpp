@@ -1,4 +1,4 @@
-#include "host/image.h"
+#include "host/base/image.h"
 
 #include <algorithm>
 #include <cmath>

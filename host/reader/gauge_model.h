@@ -15,7 +15,7 @@
 #include "host/reader/address_space.h"
 #include "host/reader/bitmap_resources.h"
 #include "host/reader/stored_records.h"
-#include "host/report.h"
+#include "host/base/report.h"
 
 namespace panelhost {
 

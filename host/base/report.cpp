@@ -1,4 +1,4 @@
-#include "host/report.h"
+#include "host/base/report.h"
 
 #include <cstdarg>
 #include <cstdio>
