@@ -68,17 +68,6 @@ std::string_view content(const std::vector<Line>& lines, size_t i) {
     return trimmed(text.substr(0, std::min(text.find("//"), text.find(';'))));
 }
 
-// "Window07" -> 7, for the prefix "window" (case ignored); as the layout reader numbers.
-std::optional<int> numbered(std::string_view name, std::string_view prefix) {
-    if (name.size() <= prefix.size() || name.size() > prefix.size() + 4) return std::nullopt;
-    if (!equal_ignoring_case(name.substr(0, prefix.size()), prefix)) return std::nullopt;
-    int n = 0;
-    for (char c : name.substr(prefix.size())) {
-        if (!std::isdigit(static_cast<unsigned char>(c))) return std::nullopt;
-        n = n * 10 + (c - '0');
-    }
-    return n;
-}
 
 struct Section {
     std::string_view name;  // inside the brackets, trimmed
@@ -125,7 +114,7 @@ struct PanelText {
     }
 
     bool is_titles(const Section& s) const { return equal_ignoring_case(s.name, "Window Titles"); }
-    std::optional<int> window_number(const Section& s) const { return numbered(s.name, "Window"); }
+    std::optional<int> window_number(const Section& s) const { return numbered_name(s.name, "Window"); }
 
     // The line ends the file uses: those of its first line, CR LF when it has none.
     std::string_view line_end() const {
@@ -146,7 +135,7 @@ std::optional<TitleLine> find_title(const PanelText& panel, std::string_view tit
     for (const Section& s : panel.sections) {
         if (!panel.is_titles(s)) continue;
         for (const KeyLine& k : panel.keys(s))
-            if (std::optional<int> n = numbered(k.key, "Window"); n && equal_ignoring_case(k.value, title))
+            if (std::optional<int> n = numbered_name(k.key, "Window"); n && equal_ignoring_case(k.value, title))
                 return TitleLine{k.line, *n, &s};
     }
     return std::nullopt;
@@ -162,7 +151,7 @@ std::string section_name(int number) { return (number < 10 ? "Window0" : "Window
 
 int gauge_lines(const PanelText& panel, const Section& s) {
     int n = 0;
-    for (const KeyLine& k : panel.keys(s)) n += numbered(k.key, "gauge").has_value();
+    for (const KeyLine& k : panel.keys(s)) n += numbered_name(k.key, "gauge").has_value();
     return n;
 }
 
@@ -228,7 +217,7 @@ bool plan_add_window(std::string_view example_text, const std::string& example_n
     for (const Section& s : example.sections)
         if (example.is_titles(s))
             for (const KeyLine& k : example.keys(s))
-                if (numbered(k.key, "Window") == example.window_number(*window) && !title) title = k.value;
+                if (numbered_name(k.key, "Window") == example.window_number(*window) && !title) title = k.value;
     // An example may hold no [Window Titles] of its own, so that none is
     // copied by hand by mistake: its window is then titled after the one
     // module its gauges come from.
@@ -269,7 +258,7 @@ bool plan_add_window(std::string_view example_text, const std::string& example_n
     for (const Section& s : panel.sections) {
         mark(panel.window_number(s));
         if (panel.is_titles(s))
-            for (const KeyLine& k : panel.keys(s)) mark(numbered(k.key, "Window"));
+            for (const KeyLine& k : panel.keys(s)) mark(numbered_name(k.key, "Window"));
     }
     const int number = int(std::find(used.begin(), used.end(), false) - used.begin());
     change.section = section_name(number);

@@ -35,18 +35,6 @@ std::string cat(const Parts&... parts) {
 
 bool equal_ignoring_case(std::string_view a, std::string_view b) { return lower(a) == lower(b); }
 
-// "Window07" -> 7 for prefix "window"; nothing for "Window", "Windows" or
-// "Window7x". The digits are what the panel system numbers by.
-std::optional<int> numbered(std::string_view name, std::string_view prefix) {
-    if (name.size() <= prefix.size() || name.size() > prefix.size() + 4) return std::nullopt;
-    if (!equal_ignoring_case(name.substr(0, prefix.size()), prefix)) return std::nullopt;
-    int n = 0;
-    for (char c : name.substr(prefix.size())) {
-        if (!std::isdigit(static_cast<unsigned char>(c))) return std::nullopt;
-        n = n * 10 + (c - '0');
-    }
-    return n;
-}
 
 std::vector<std::string> split_fields(std::string_view text) {
     std::vector<std::string> fields;
@@ -115,7 +103,7 @@ constexpr const char* window_keys_not_drawn[] = {
 bool section_not_drawn(std::string_view name) {
     return equal_ignoring_case(name, "Views") || equal_ignoring_case(name, "Default View") ||
            equal_ignoring_case(name, "Color") || equal_ignoring_case(name, "Fonts") ||
-           numbered(name, "Vcockpit").has_value();
+           numbered_name(name, "Vcockpit").has_value();
 }
 
 class LayoutReader {
@@ -203,7 +191,7 @@ private:
         std::string name = trimmed(std::string_view(text).substr(1, text.size() - 2));
         if (equal_ignoring_case(name, "Window Titles")) {
             section_ = Section::titles;
-        } else if (std::optional<int> n = numbered(name, "Window")) {
+        } else if (std::optional<int> n = numbered_name(name, "Window")) {
             if (auto earlier = window_of_number_.find(*n); earlier != window_of_number_.end()) {
                 // The repeat is a fault of the window it repeats.
                 window_index_ = int(earlier->second);
@@ -233,7 +221,7 @@ private:
     }
 
     void read_title(const std::string& key, const std::string& value) {
-        std::optional<int> n = numbered(key, "Window");
+        std::optional<int> n = numbered_name(key, "Window");
         if (!n) {
             warning("\"" + key + "\" is not a WindowNN title; ignored");
             return;
@@ -244,7 +232,7 @@ private:
     LayoutWindow& window() { return layout_.windows.back(); }
 
     void read_window_key(const std::string& key, const std::string& value) {
-        if (std::optional<int> n = numbered(key, "gauge")) {
+        if (std::optional<int> n = numbered_name(key, "gauge")) {
             // Checked before the line is kept: a window's gauges are bounded.
             if (gauge_lines_++ >= max_gauges_per_window) {
                 if (gauge_lines_ == max_gauges_per_window + 1)
@@ -385,6 +373,19 @@ private:
 };
 
 }  // namespace
+
+// "Window07" -> 7 for prefix "window"; nothing for "Window", "Windows" or
+// "Window7x". The digits are what the panel system numbers by.
+std::optional<int> numbered_name(std::string_view name, std::string_view prefix) {
+    if (name.size() <= prefix.size() || name.size() > prefix.size() + 4) return std::nullopt;
+    if (!equal_ignoring_case(name.substr(0, prefix.size()), prefix)) return std::nullopt;
+    int n = 0;
+    for (char c : name.substr(prefix.size())) {
+        if (!std::isdigit(static_cast<unsigned char>(c))) return std::nullopt;
+        n = n * 10 + (c - '0');
+    }
+    return n;
+}
 
 std::string LayoutGauge::label() const { return key + " (" + module + "!" + gauge + ")"; }
 

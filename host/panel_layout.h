@@ -121,4 +121,8 @@ using FaceSizeLookup =
 // Errors go into the layout's messages. The window's size must be known.
 void place_gauges(PanelLayout& layout, LayoutWindow& window, const FaceSizeLookup& face_size);
 
+// "Window07" -> 7 for the prefix "window" (case ignored); nothing for
+// "Window", "Windows" or "Window7x": the numbers the panel system goes by.
+std::optional<int> numbered_name(std::string_view name, std::string_view prefix);
+
 }  // namespace panelhost
