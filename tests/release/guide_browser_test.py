@@ -69,9 +69,9 @@ class Browser:
         self._next_id = 0
         self.events = []
         target = self.call("Target.createTarget", {"url": "about:blank"})["targetId"]
-        self.session = self.call("Target.attachToTarget", {"targetId": target, "flatten": True})["sessionId"]
+        self.attached_id = self.call("Target.attachToTarget", {"targetId": target, "flatten": True})["sessionId"]
         for domain in ("Page", "Runtime", "Log"):
-            self.call(domain + ".enable", session=True)
+            self.call(domain + ".enable", attached=True)
 
     def _send(self, message):
         data = json.dumps(message).encode() + b"\0"
@@ -87,11 +87,11 @@ class Browser:
         message, self._buffer = self._buffer.split(b"\0", 1)
         return json.loads(message)
 
-    def call(self, method, params=None, session=False):
+    def call(self, method, params=None, attached=False):
         self._next_id += 1
         message = {"id": self._next_id, "method": method, "params": params or {}}
-        if session:
-            message["sessionId"] = self.session
+        if attached:
+            message["sessionId"] = self.attached_id
         self._send(message)
         while True:
             reply = self._receive()
@@ -153,11 +153,11 @@ def check_guide(root, screenshots):
                 continue
             browser.events.clear()
             browser.call("Emulation.setDeviceMetricsOverride",
-                         {"width": width, "height": 800, "deviceScaleFactor": 1, "mobile": False}, session=True)
-            browser.call("Page.navigate", {"url": url}, session=True)
+                         {"width": width, "height": 800, "deviceScaleFactor": 1, "mobile": False}, attached=True)
+            browser.call("Page.navigate", {"url": url}, attached=True)
             browser.wait_for("Page.loadEventFired")
             seen = json.loads(browser.call("Runtime.evaluate", {"expression": PAGE_CHECK, "returnByValue": True},
-                                           session=True)["result"]["value"])
+                                           attached=True)["result"]["value"])
             pages[url] = seen
             ids[url] = set(seen["ids"])
             name = os.path.relpath(urllib.parse.unquote(urllib.parse.urlparse(url).path), root)
@@ -181,18 +181,18 @@ def check_guide(root, screenshots):
             # The whole page in one screenshot.
             browser.call("Emulation.setDeviceMetricsOverride",
                          {"width": width, "height": min(seen["height"], 16000), "deviceScaleFactor": 1,
-                          "mobile": False}, session=True)
-            shot = browser.call("Page.captureScreenshot", {"format": "png"}, session=True)
+                          "mobile": False}, attached=True)
+            shot = browser.call("Page.captureScreenshot", {"format": "png"}, attached=True)
             with open(os.path.join(screenshots, name.replace(os.sep, "_")[:-5] + ".png"), "wb") as f:
                 f.write(base64.b64decode(shot["data"]))
             # On a phone nothing may stick out sideways (a <pre> scrolls
             # within itself, which does not widen the page).
             browser.call("Emulation.setDeviceMetricsOverride",
-                         {"width": PHONE_WIDTH, "height": 800, "deviceScaleFactor": 1, "mobile": True}, session=True)
-            browser.call("Page.reload", session=True)
+                         {"width": PHONE_WIDTH, "height": 800, "deviceScaleFactor": 1, "mobile": True}, attached=True)
+            browser.call("Page.reload", attached=True)
             browser.wait_for("Page.loadEventFired")
             page_width = browser.call("Runtime.evaluate", {"expression": "document.documentElement.scrollWidth",
-                                                           "returnByValue": True}, session=True)["result"]["value"]
+                                                           "returnByValue": True}, attached=True)["result"]["value"]
             if page_width > PHONE_WIDTH:
                 problems.append("%s: %d px wide on a %d px phone" % (name, page_width, PHONE_WIDTH))
         # Anchors, now that every page's ids are known.
