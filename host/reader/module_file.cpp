@@ -72,6 +72,13 @@ private:
         return format("%s: the module has none (data directory %u of the optional header is empty): %s", directory,
                       unsigned(index), so);
     }
+    struct ExportTables {
+        pe::DataDirectory d{};
+        pe::ExportDirectory e{};
+        std::vector<uint32_t> functions, names;
+        std::vector<uint16_t> ordinals;
+    };
+    bool read_export_tables(ExportTables& t);
     bool dos_header(uint32_t& pe_offset);
     bool pe_header(uint32_t pe_offset, pe::FileHeader& header);
     bool optional_header(uint32_t pe_offset, const pe::FileHeader& header, uint64_t& optional_end);
@@ -285,8 +292,10 @@ bool ModuleFile::Parser::name_at(uint32_t rva, std::string& name, std::string& w
     return true;
 }
 
-bool ModuleFile::Parser::exports() {
-    pe::DataDirectory d = directory(pe::export_directory);
+// The export directory and its three tables, each checked where it lies.
+bool ModuleFile::Parser::read_export_tables(ExportTables& t) {
+    pe::DataDirectory& d = t.d;
+    d = directory(pe::export_directory);
     if (!d.rva) return fail(missing(pe::export_directory, "export directory", "it exports neither ImportTable nor Linkage"));
     Placement p;
     std::string wrong = file_.rva_fault(d.rva, std::max<uint64_t>(d.size, sizeof(pe::ExportDirectory)), Access::read, &p);
@@ -296,7 +305,7 @@ bool ModuleFile::Parser::exports() {
     if (d.size < sizeof(pe::ExportDirectory))
         return fail(format("export directory: size %u (data directory 0 of the optional header) is less than the "
                            "directory's 40 bytes", unsigned(d.size)));
-    pe::ExportDirectory e;
+    pe::ExportDirectory& e = t.e;
     file_.read(address(d.rva), e);
     if (e.function_count > max_exports)
         return fail(format("export directory: function count %u is beyond %u", unsigned(e.function_count),
@@ -304,8 +313,12 @@ bool ModuleFile::Parser::exports() {
     if (e.name_count > e.function_count)
         return fail(format("export directory: name count %u exceeds the function count %u", unsigned(e.name_count),
                            unsigned(e.function_count)));
-    std::vector<uint32_t> functions(e.function_count), names(e.name_count);
-    std::vector<uint16_t> ordinals(e.name_count);
+    std::vector<uint32_t>& functions = t.functions;
+    std::vector<uint32_t>& names = t.names;
+    std::vector<uint16_t>& ordinals = t.ordinals;
+    functions.resize(e.function_count);
+    names.resize(e.name_count);
+    ordinals.resize(e.name_count);
     struct Table {
         const char* name;
         uint32_t rva;
@@ -314,27 +327,39 @@ bool ModuleFile::Parser::exports() {
     } tables[] = {{"function address table", e.functions, functions.data(), functions.size() * 4ull},
                   {"name table", e.names, names.data(), names.size() * 4ull},
                   {"ordinal table", e.ordinals, ordinals.data(), ordinals.size() * 2ull}};
-    for (const Table& t : tables) {
-        if (!t.bytes) continue;
-        wrong = file_.rva_fault(t.rva, t.bytes, Access::read, &p);
+    for (const Table& table : tables) {
+        if (!table.bytes) continue;
+        wrong = file_.rva_fault(table.rva, table.bytes, Access::read, &p);
         if (!wrong.empty())
-            return fail_at(p, format("export directory: %s (%llu bytes) at %s", t.name, (unsigned long long)t.bytes,
-                                     wrong.c_str()));
-        file_.read_bytes(address(t.rva), t.into, t.bytes);
+            return fail_at(p, format("export directory: %s (%llu bytes) at %s", table.name,
+                                     (unsigned long long)table.bytes, wrong.c_str()));
+        file_.read_bytes(address(table.rva), table.into, table.bytes);
     }
+    return true;
+}
+
+
+bool ModuleFile::Parser::exports() {
+    ExportTables t;
+    if (!read_export_tables(t)) return false;
+    const pe::DataDirectory& d = t.d;
+    const pe::ExportDirectory& e = t.e;
+    const std::vector<uint32_t>& functions = t.functions;
+    Placement p;
+    std::string wrong;
     std::vector<std::string> exported_as(functions.size());
     int64_t import_table = -1, linkage = -1;
     for (uint32_t i = 0; i < e.name_count; ++i) {
         std::string name;
-        if (!name_at(names[i], name, wrong))
+        if (!name_at(t.names[i], name, wrong))
             return fail_unless_told(wrong, format("export directory: name %u at %s", unsigned(i + 1), wrong.c_str()));
-        if (ordinals[i] >= e.function_count)
+        if (t.ordinals[i] >= e.function_count)
             return fail(format("export directory: name %u (\"%s\") has ordinal index %u, but there are only %u "
-                               "functions", unsigned(i + 1), escaped(name).c_str(), unsigned(ordinals[i]),
+                               "functions", unsigned(i + 1), escaped(name).c_str(), unsigned(t.ordinals[i]),
                                unsigned(e.function_count)));
-        exported_as[ordinals[i]] = name;
-        if (name == "ImportTable") import_table = ordinals[i];
-        if (name == "Linkage") linkage = ordinals[i];
+        exported_as[t.ordinals[i]] = name;
+        if (name == "ImportTable") import_table = t.ordinals[i];
+        if (name == "Linkage") linkage = t.ordinals[i];
     }
     for (uint32_t i = 0; i < e.function_count; ++i) {
         uint32_t rva = functions[i];
