@@ -41,14 +41,6 @@ GaugeSummary summarise(const GaugeModel& g) {
     return s;
 }
 
-std::string summary_line(const GaugeSummary& s) {
-    const GaugeModel& g = *s.gauge;
-    return format("%d \"%s\": face %d x %d, %zu elements (%d needles, %d calibrated; %d moving images; "
-                  "%d icons), %zu mouse areas (%d send key events)",
-                  g.table_index, g.name.c_str(), g.width, g.height, g.elements.size(), s.needles, s.calibrated,
-                  s.moving, s.icons, g.mouse_areas.size(), s.clickable);
-}
-
 Json summary_json(const GaugeSummary& s) {
     const GaugeModel& g = *s.gauge;
     return {{"index", g.table_index},
@@ -81,7 +73,7 @@ ExitStatus check(const Arguments& a) {
         case Format::text:
             for (const Finding& f : report.findings)
                 std::fprintf(f.level == Finding::Note ? stdout : stderr, "%s\n", finding_line(f).c_str());
-            for (const GaugeSummary& s : gauges) std::printf("%s\n", summary_line(s).c_str());
+            for (const GaugeSummary& s : gauges) std::printf("%s\n", gauge_summary(*s.gauge).c_str());
             if (passed)
                 std::printf("%s: OK, %zu gauges, %zu elements, %zu warning(s)\n", path.c_str(), gauges.size(),
                             elements, warnings);
@@ -106,7 +98,8 @@ ExitStatus check(const Arguments& a) {
             }
             JunitSuite suite{path, {records}};
             for (const GaugeSummary& s : gauges)
-                suite.cases.push_back({format("gauge \"%s\"", s.gauge->name.c_str()), "check", {}, summary_line(s)});
+                suite.cases.push_back(
+                    {format("gauge \"%s\"", escaped(s.gauge->name).c_str()), "check", {}, gauge_summary(*s.gauge)});
             std::fputs(junit_xml("panelhost check", {&suite, 1}).c_str(), stdout);
             break;
         }
