@@ -175,12 +175,21 @@ TEST(BitmapDecoding, WhatCannotBeDrawnIsRefusedWithTheReason) {
 // ---------------------------------------------------------------------------
 // The built module.
 
-TEST(BuiltModule, ReadsWithoutFindingAsItsTablesDescribeIt) {
-    std::vector<uint8_t> module = file_bytes(built_module_path());
-    ASSERT_FALSE(module.empty()) << "cannot read " << built_module_path();
+// The built module, read and checked before each test.
+class BuiltModule : public ::testing::Test {
+protected:
+    void SetUp() override {
+        module = file_bytes(built_module_path());
+        ASSERT_FALSE(module.empty()) << "cannot read " << built_module_path();
+        checked = check_module_bytes(module, report);
+        ASSERT_TRUE(checked.passed) << report.text();
+    }
+    std::vector<uint8_t> module;
     Report report;
-    CheckedModule checked = check_module_bytes(module, report);
-    ASSERT_TRUE(checked.passed) << report.text();
+    CheckedModule checked;
+};
+
+TEST_F(BuiltModule, ReadsWithoutFindingAsItsTablesDescribeIt) {
     EXPECT_EQ(report.text(), "");
     const char* names[] = {"Airspeed", "Manifold Pressure", "Engine_Tachometer", "Fuel_Quantity",
                            "Engine_Instruments", "Radar_Altimeter", "LABS_Instrument", "Direction_Finder"};
@@ -199,12 +208,7 @@ TEST(BuiltModule, ReadsWithoutFindingAsItsTablesDescribeIt) {
     EXPECT_EQ(checked.file->bitmaps().stored().size(), 23u);
 }
 
-TEST(BuiltModule, FileMustHoldEveryStoredByteOfItsSections) {
-    std::vector<uint8_t> module = file_bytes(built_module_path());
-    ASSERT_FALSE(module.empty());
-    Report first;
-    CheckedModule checked = check_module_bytes(module, first);
-    ASSERT_TRUE(checked.passed) << first.text();
+TEST_F(BuiltModule, FileMustHoldEveryStoredByteOfItsSections) {
     size_t stored_end = 0;
     for (const pe::SectionHeader& s : checked.file->section_headers())
         stored_end = std::max<size_t>(stored_end, size_t(s.raw_offset) + s.raw_size);
@@ -220,12 +224,7 @@ TEST(BuiltModule, FileMustHoldEveryStoredByteOfItsSections) {
 // Two faults, two lines: a module moved from its base whose relocations
 // cannot be read is held against Linkage's own pointers, and once the base
 // is found wrong no record repeats it.
-TEST(BuiltModule, AWrongBaseIsToldOnceEvenWithRelocationsUnreadable) {
-    std::vector<uint8_t> module = file_bytes(built_module_path());
-    ASSERT_FALSE(module.empty());
-    Report first;
-    CheckedModule checked = check_module_bytes(module, first);
-    ASSERT_TRUE(checked.passed) << first.text();
+TEST_F(BuiltModule, AWrongBaseIsToldOnceEvenWithRelocationsUnreadable) {
     uint32_t pe = 0;
     std::memcpy(&pe, module.data() + 0x3C, 4);
     const size_t optional = pe + 24;
@@ -236,13 +235,13 @@ TEST(BuiltModule, AWrongBaseIsToldOnceEvenWithRelocationsUnreadable) {
     const uint32_t moved = checked.file->base() + 0x10000, zero = 0;
     std::memcpy(module.data() + optional + 28, &moved, 4);  // image base
     std::memcpy(module.data() + *relocations + 4, &zero, 4);  // the first block's size
-    Report report;
-    EXPECT_FALSE(check_module_bytes(module, report).passed);
-    ASSERT_EQ(report.findings.size(), 2u) << report.text();
-    EXPECT_NE(report.findings[0].text.find("base relocations: block 1"), std::string::npos) << report.text();
-    EXPECT_NE(report.findings[1].text.find("image base 0x"), std::string::npos) << report.text();
-    EXPECT_NE(report.findings[1].text.find("disagrees with Linkage's own pointers"), std::string::npos)
-        << report.text();
+    Report moved_report;
+    EXPECT_FALSE(check_module_bytes(module, moved_report).passed);
+    ASSERT_EQ(moved_report.findings.size(), 2u) << moved_report.text();
+    EXPECT_NE(moved_report.findings[0].text.find("base relocations: block 1"), std::string::npos) << moved_report.text();
+    EXPECT_NE(moved_report.findings[1].text.find("image base 0x"), std::string::npos) << moved_report.text();
+    EXPECT_NE(moved_report.findings[1].text.find("disagrees with Linkage's own pointers"), std::string::npos)
+        << moved_report.text();
     // Relocations broken alone: the base agrees with Linkage, and the
     // records are read (and found sound).
     std::vector<uint8_t> unmoved = file_bytes(built_module_path());
